@@ -1,0 +1,61 @@
+// The platform calls of the application core, one for one with Win32. The real
+// implementation lives in AppApiWin32.cpp; tests install a fake.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "toolkit/SysUtils.h"
+
+constexpr uint32_t kMaxPath = 260;
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorAlreadyExists = 183;
+constexpr uint32_t kMoveFileReplaceExisting = 0x1;
+constexpr uint32_t kMoveFileWriteThrough = 0x8;
+constexpr uint32_t kMbOk = 0x0;
+constexpr uint32_t kMbIconError = 0x10;
+
+struct OsVersionInfo {
+  uint32_t dwOSVersionInfoSize = 0;
+  uint32_t dwMajorVersion = 0;
+  uint32_t dwMinorVersion = 0;
+  uint32_t dwBuildNumber = 0;
+  uint32_t dwPlatformId = 0;
+  char16_t szCSDVersion[128] = {};
+};
+constexpr uint32_t kOsVersionInfoSize = 276;  // sizeof(OSVERSIONINFOW)
+
+struct AppApi {
+  virtual ~AppApi() = default;
+
+  // shell32 / kernel32
+  virtual int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) = 0;
+  virtual uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) = 0;
+  virtual int32_t GetVersionExW(OsVersionInfo& info) = 0;
+  virtual uint32_t GetFileAttributesW(const String& path) = 0;
+  virtual int32_t CreateDirectoryW(const String& path) = 0;
+  virtual uintptr_t CreateMutexW(bool initialOwner, const String& name) = 0;
+  virtual uint32_t GetLastError() = 0;
+  virtual String GetCommandLineW() = 0;
+  virtual String GetModuleFileNameW() = 0;  // of the program itself
+  virtual String MultiByteToWideChar(const std::string& ansiText) = 0;  // the ANSI code page
+  virtual String SysErrorMessage(uint32_t error) = 0;
+
+  // Whole-file reads and writes (CreateFileW, ReadFile/WriteFile, CloseHandle).
+  // False with `error` set when the platform refuses.
+  virtual bool ReadFileBytes(const String& path, std::string& bytes, uint32_t& error) = 0;
+  virtual bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) = 0;
+  virtual bool MoveFileExW(const String& from, const String& to, uint32_t flags, uint32_t& error) = 0;
+  virtual bool DeleteFileW(const String& path) = 0;
+
+  // user32, through the application: a message box with the given title.
+  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) = 0;
+};
+
+// The platform in use. The Windows build starts with the real one; tests swap
+// in a fake for their lifetime.
+AppApi& Platform();
+void SetPlatform(AppApi* api);  // nullptr restores the real platform

@@ -1,0 +1,103 @@
+// An in-memory stand-in for the application core's platform calls: a small
+// file system, a command line, a mutex table and a record of message boxes.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/AppApi.h"
+
+struct FakeAppApi : AppApi {
+  String appData = u"C:\\Users\\u\\AppData\\Roaming";
+  String windowsDir = u"C:\\Windows";
+  String commandLine = u"C:\\Program Files\\Tolvi\\Tolvi.exe";
+  String moduleFile = u"C:\\Program Files\\Tolvi\\Tolvi.exe";
+  uint32_t majorVersion = 10;
+  std::set<String> dirs{u"C:\\Users\\u\\AppData\\Roaming"};
+  std::map<String, std::string> files;
+  std::set<String> unreadable, unwritable;  // paths whose access fails with error 5
+  std::set<String> mutexes;
+  std::vector<std::string> calls;  // the calls that matter for order, in order
+  struct Box { String text, caption; uint32_t flags; };
+  std::vector<Box> boxes;
+  uint32_t lastError = 0;
+
+  FakeAppApi() { SetPlatform(this); }
+  ~FakeAppApi() override { SetPlatform(nullptr); }
+
+  int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) override {
+    calls.push_back("SHGetFolderPathW(" + std::to_string(csidl) + ")");
+    const String value = csidl == 0x1A ? appData : String();
+    std::copy(value.begin(), value.end(), path);
+    path[value.size()] = 0;
+    return value.empty() ? 1 : 0;
+  }
+  uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) override {
+    std::copy(windowsDir.begin(), windowsDir.end(), buffer);
+    buffer[windowsDir.size()] = 0;
+    return static_cast<uint32_t>(windowsDir.size());
+  }
+  int32_t GetVersionExW(OsVersionInfo& info) override {
+    calls.push_back("GetVersionExW(" + std::to_string(info.dwOSVersionInfoSize) + ")");
+    info.dwMajorVersion = majorVersion;
+    return 1;
+  }
+  uint32_t GetFileAttributesW(const String& path) override {
+    if (dirs.count(path)) return kFileAttributeDirectory;
+    if (files.count(path)) return 0x20;
+    return kInvalidFileAttributes;
+  }
+  int32_t CreateDirectoryW(const String& path) override {
+    calls.push_back("CreateDirectoryW(" + ToUtf8(path) + ")");
+    const String parent = path.substr(0, path.rfind(u'\\'));
+    if (dirs.count(path) || files.count(path) || !(parent.empty() || dirs.count(parent))) return 0;
+    dirs.insert(path);
+    return 1;
+  }
+  uintptr_t CreateMutexW(bool initialOwner, const String& name) override {
+    calls.push_back("CreateMutexW(" + ToUtf8(name) + ")");
+    lastError = mutexes.insert(name).second ? 0 : kErrorAlreadyExists;
+    return 0x40;
+  }
+  uint32_t GetLastError() override { return lastError; }
+  String GetCommandLineW() override { return commandLine; }
+  String GetModuleFileNameW() override { return moduleFile; }
+  String MultiByteToWideChar(const std::string& ansi) override {
+    String out;  // Latin-1 stands in for the ANSI page
+    for (unsigned char c : ansi) out += static_cast<char16_t>(c);
+    return out;
+  }
+  String SysErrorMessage(uint32_t error) override { return u"アクセスが拒否されました。"; }
+  bool ReadFileBytes(const String& path, std::string& bytes, uint32_t& error) override {
+    if (unreadable.count(path)) { error = 5; return false; }
+    auto it = files.find(path);
+    if (it == files.end()) { error = kErrorFileNotFound; return false; }
+    bytes = it->second;
+    return true;
+  }
+  bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) override {
+    calls.push_back("WriteFileBytes(" + ToUtf8(path) + ")");
+    if (unwritable.count(path)) { error = 5; files[path] = bytes.substr(0, bytes.size() / 2); return false; }
+    files[path] = bytes;
+    return true;
+  }
+  bool MoveFileExW(const String& from, const String& to, uint32_t flags, uint32_t& error) override {
+    calls.push_back("MoveFileExW(" + ToUtf8(from) + "," + ToUtf8(to) + "," + std::to_string(flags) + ")");
+    if (unwritable.count(to) || !files.count(from)) { error = 5; return false; }
+    files[to] = files[from];
+    files.erase(from);
+    return true;
+  }
+  bool DeleteFileW(const String& path) override {
+    calls.push_back("DeleteFileW(" + ToUtf8(path) + ")");
+    return files.erase(path) > 0;
+  }
+  int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) override {
+    calls.push_back("MessageBoxW");
+    boxes.push_back({text, caption, flags});
+    return 1;
+  }
+};
+
