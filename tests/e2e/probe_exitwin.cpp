@@ -1,0 +1,87 @@
+// Runs one operation of the exit engine on the real platform:
+//
+//   probe_exitwin OPERATION
+//
+// OPERATION is a method name of TExitWin (PowerOffWindows, RebootWindows,
+// LogOffWindows, Suspend, Hibernate, ...). The message of a failure is printed
+// as UTF-8 on one line; the exit code is 0 whether or not the operation
+// succeeded, and 2 for an unknown operation. The first line on stderr names
+// the calling thread as Wine's relay record writes it ("thread 0024"), so a
+// recording of the calls can be narrowed to this program. The last line on
+// stderr tells whether the shutdown privilege is enabled in the process token
+// afterwards ("shutdown privilege enabled" or "... disabled"), read back from
+// the token itself.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+#include <fcntl.h>
+#include <io.h>
+
+#include "exitwin/ExitWin32.h"
+
+namespace {
+
+struct Operation {
+  const char* name;
+  void (TExitWin::*method)();
+};
+
+const Operation kOperations[] = {
+    {"PowerOffWindows", &TExitWin::PowerOffWindows}, {"ShutdownWindows", &TExitWin::ShutdownWindows},
+    {"RebootWindows", &TExitWin::RebootWindows},     {"RestartWindows", &TExitWin::RestartWindows},
+    {"LogOffWindows", &TExitWin::LogOffWindows},     {"ForceWindows", &TExitWin::ForceWindows},
+    {"ForceHungWindows", &TExitWin::ForceHungWindows}, {"ExitToDosMode", &TExitWin::ExitToDosMode},
+    {"Suspend", &TExitWin::Suspend},                 {"Hibernate", &TExitWin::Hibernate},
+};
+
+bool ShutdownPrivilegeEnabled() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  LUID shutdown{};
+  DWORD size = 0;
+  std::vector<unsigned char> buffer;
+  GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+  buffer.resize(size ? size : 1);
+  const bool read = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &shutdown) &&
+                    GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size);
+  CloseHandle(token);
+  if (!read) return false;
+  const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+    const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+    if (p.Luid.LowPart == shutdown.LowPart && p.Luid.HighPart == shutdown.HighPart)
+      return (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+  }
+  return false;
+}
+
+void PrintLine(const String& text) {
+  const std::string bytes = ToUtf8(text) + "\n";
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);  // the message's bytes exactly as encoded
+  std::fprintf(stderr, "thread %04lx\n", static_cast<unsigned long>(GetCurrentThreadId()));
+  std::fflush(stderr);
+  const Operation* chosen = nullptr;
+  for (const Operation& op : kOperations)
+    if (argc == 2 && std::strcmp(argv[1], op.name) == 0) chosen = &op;
+  if (!chosen) {
+    std::fprintf(stderr, "usage: probe_exitwin OPERATION (a method of TExitWin, e.g. PowerOffWindows)\n");
+    return 2;
+  }
+  try {
+    TExitWin engine(nullptr);
+    (engine.*chosen->method)();
+  } catch (const Exception& e) {
+    PrintLine(e.Message());
+  }
+  std::fprintf(stderr, "shutdown privilege %s\n", ShutdownPrivilegeEnabled() ? "enabled" : "disabled");
+  return 0;
+}
