@@ -514,7 +514,7 @@ char16_t TZuNumEditCore::MapImeChar(char16_t c) {
 
 // ---- geometry ---------------------------------------------------------------
 
-int32_t TZuNumEditCore::TextAreaWidth() const {
+int32_t TZuNumEditCore::TextAreaWidth() {
   const int32_t border = FBorderStyle == bsSingle && HostCtl3D() ? 2 : 1;
   return HostClientWidth() - FLeftMargin - FRightMargin - 2 * border;
 }
@@ -566,7 +566,7 @@ int32_t TZuNumEditCore::TextLeft() {
   return FLeftMargin;
 }
 
-int32_t TZuNumEditCore::TextTop() const {
+int32_t TZuNumEditCore::TextTop() {
   const int32_t clientHeight = HostClientHeight();
   switch (FVertAlignment) {
     case taTopJustify:

@@ -11,9 +11,14 @@
 #include "toolkit/Classes.h"
 #include "toolkit/SysUtils.h"
 
+#ifdef _WIN32
+#include "toolkit/Forms.h"  // TBorderStyle, shared with the forms
+#else
+enum TBorderStyle { bsNone, bsSingle };
+#endif
+
 enum TAlignment : uint8_t { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
 enum TVertAlignment : uint8_t { taTopJustify = 0, taBottomJustify = 1, taVCenter = 2 };
-enum TBorderStyle : uint8_t { bsNone = 0, bsSingle = 1 };
 
 // An RGB value, or 0xFF000000 plus a system colour index.
 using TColor = uint32_t;
@@ -21,8 +26,8 @@ using TColor = uint32_t;
 class TZuNumEditCore {
 public:
   using TChangeEvent = std::function<void(TComponent* sender)>;
-  // Key modifiers, as a set.
-  enum TKeyShift : uint8_t { ksShift = 1, ksCtrl = 2, ksAlt = 4 };
+  // Key modifiers, as a set; the bits are the toolkit's shift state.
+  enum TKeyShift : uint8_t { ksShift = 1, ksAlt = 2, ksCtrl = 4 };
 
   static constexpr TColor kColorWindow = 0xFF000005;
   static constexpr TColor kColorHighlight = 0xFF00000D;
@@ -125,11 +130,11 @@ public:
 
 protected:
   // What the window around the logic supplies.
-  virtual int32_t HostClientWidth() const = 0;
-  virtual int32_t HostClientHeight() const = 0;
-  virtual bool HostFocused() const = 0;
-  virtual bool HostCtl3D() const = 0;
-  virtual bool HostDesigning() const = 0;
+  virtual int32_t HostClientWidth() = 0;
+  virtual int32_t HostClientHeight() = 0;
+  virtual bool HostFocused() = 0;
+  virtual bool HostCtl3D() = 0;
+  virtual bool HostDesigning() = 0;
   virtual uintptr_t HostWindow() = 0;      // the control's own window
   virtual uintptr_t HostFormWindow() = 0;  // the containing form's window; 0 without a form
   virtual uintptr_t HostDC() = 0;          // a DC with the control's font selected
@@ -152,13 +157,13 @@ protected:
   virtual void AdjustHeight();
 
   // Geometry.
-  int32_t TextAreaWidth() const;
+  int32_t TextAreaWidth();
   int32_t TextWidth(const String& s);
   int32_t ShownWidth(const String& s);
   bool TextFits(const String& s);
   int32_t CaretOffset(const String& s);
   int32_t TextLeft();  // left edge of the shown text
-  int32_t TextTop() const;
+  int32_t TextTop();
   int32_t FontHeight() const { return FFontHeight; }
   int32_t CaretWidthPx() const { return CaretWidth; }
   const TTextRect& LastDrawRect() const { return DrawRect; }

@@ -163,11 +163,11 @@ public:
   using TZuNumEditCore::TextTop;
 
 protected:
-  int32_t HostClientWidth() const override { return clientWidth; }
-  int32_t HostClientHeight() const override { return clientHeight; }
-  bool HostFocused() const override { return focused; }
-  bool HostCtl3D() const override { return ctl3D; }
-  bool HostDesigning() const override { return designing; }
+  int32_t HostClientWidth() override { return clientWidth; }
+  int32_t HostClientHeight() override { return clientHeight; }
+  bool HostFocused() override { return focused; }
+  bool HostCtl3D() override { return ctl3D; }
+  bool HostDesigning() override { return designing; }
   uintptr_t HostWindow() override { return 0x10; }
   uintptr_t HostFormWindow() override { return form; }
   uintptr_t HostDC() override { return 0x30; }
