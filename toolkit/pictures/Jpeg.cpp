@@ -1,0 +1,170 @@
+// JPEG through libjpeg(-turbo). libjpeg reports errors through error_exit,
+// which must not return: ours longjmps back into one of the small Jpeg*
+// functions below. They set the jump target, hold nothing with a destructor,
+// and turn an error into `false`; the C++ exception is raised only after they
+// have returned, so no jump ever crosses a C++ frame that has cleanup to do.
+//
+// This file must not see <windows.h>: on Windows libjpeg's own `boolean`
+// differs from the one in the Windows headers.
+#include <cstdio>  // jpeglib.h needs size_t and FILE first
+
+#include <jpeglib.h>
+// After jpeglib.h: the message codes depend on JPEG_LIB_VERSION, which it defines.
+#include <jerror.h>
+
+#include <bit>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+#include "toolkit/pictures/Picture.h"
+
+#ifndef JCS_EXTENSIONS
+#error "libjpeg-turbo's extended colour spaces (JCS_EXT_BGRA) are needed"
+#endif
+
+namespace {
+
+// Legitimate progressive files have a few dozen scans at most; a hostile one
+// can have thousands, each a full pass over the picture.
+constexpr int kMaxScans = 500;
+
+struct TJpegError {
+  jpeg_error_mgr Manager;  // first: libjpeg hands back a pointer to it
+  jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX + 64];
+};
+
+// Everything libjpeg touches, as plain C data. Zero-initialised, so
+// jpeg_destroy_decompress is safe on it whatever stage failed.
+struct TJpegSession {
+  jpeg_decompress_struct Info;
+  TJpegError Error;
+  jpeg_progress_mgr Progress;
+};
+
+[[noreturn]] void Fail(j_common_ptr cinfo, const char* message) {
+  auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
+  std::snprintf(error->Message, sizeof error->Message, "%s", message);
+  std::longjmp(error->Jump, 1);
+}
+
+[[noreturn]] void OnErrorExit(j_common_ptr cinfo) {
+  auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, error->Message);
+  std::longjmp(error->Jump, 1);
+}
+
+void OnMessage(j_common_ptr cinfo, int level) {
+  // A file that ends early would otherwise decode with its missing part grey.
+  // Other warnings (stray bytes between markers and the like) leave a usable
+  // picture and are dropped, as are trace messages.
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) OnErrorExit(cinfo);
+}
+
+void OnProgress(j_common_ptr cinfo) {
+  const auto* info = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (info->input_scan_number > kMaxScans) {
+    char message[96];
+    std::snprintf(message, sizeof message, "JPEG 画像のスキャンが多すぎます (%d を超えています)", kMaxScans);
+    Fail(cinfo, message);
+  }
+}
+
+bool JpegReadHeader(TJpegSession* s, const uint8_t* data, size_t size) {
+  s->Info.err = jpeg_std_error(&s->Error.Manager);
+  s->Error.Manager.error_exit = OnErrorExit;
+  s->Error.Manager.emit_message = OnMessage;
+  if (setjmp(s->Error.Jump)) return false;
+  jpeg_create_decompress(&s->Info);
+  s->Progress.progress_monitor = OnProgress;
+  s->Info.progress = &s->Progress;
+  if constexpr (sizeof(unsigned long) < sizeof(size_t)) {
+    if (size > static_cast<unsigned long>(-1)) Fail(reinterpret_cast<j_common_ptr>(&s->Info), "JPEG 画像のファイルが大きすぎます");
+  }
+  jpeg_mem_src(&s->Info, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&s->Info, TRUE);
+  return true;
+}
+
+// Picks the output colour space and the smallest scale n/8 whose result still
+// covers the target.
+bool JpegChooseOutput(TJpegSession* s, int targetWidth, int targetHeight) {
+  if (setjmp(s->Error.Jump)) return false;
+  jpeg_decompress_struct& info = s->Info;
+  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
+    info.out_color_space = JCS_CMYK;
+  } else {
+    info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+  }
+  info.scale_num = 8;
+  info.scale_denom = 8;
+  if (targetWidth > 0 && targetHeight > 0) {
+    for (unsigned n = 1; n <= 8; ++n) {
+      info.scale_num = n;
+      jpeg_calc_output_dimensions(&info);
+      if (info.output_width >= static_cast<unsigned>(targetWidth) &&
+          info.output_height >= static_cast<unsigned>(targetHeight))
+        break;
+    }
+  }
+  jpeg_calc_output_dimensions(&info);
+  return true;
+}
+
+// Decodes straight into the caller's rows, each `width` × 4 bytes.
+bool JpegDecode(TJpegSession* s, JSAMPARRAY rows, JDIMENSION width, JDIMENSION height) {
+  if (setjmp(s->Error.Jump)) return false;
+  jpeg_decompress_struct& info = s->Info;
+  j_common_ptr common = reinterpret_cast<j_common_ptr>(&info);
+  jpeg_start_decompress(&info);
+  if (info.output_width != width || info.output_height != height || info.output_components != 4)
+    Fail(common, "JPEG 画像の出力の大きさが合いません");
+  while (info.output_scanline < height) {
+    if (jpeg_read_scanlines(&info, rows + info.output_scanline, height - info.output_scanline) == 0)
+      Fail(common, "JPEG 画像の読み込みが先に進みません");
+  }
+  return true;
+}
+
+// Releases libjpeg's memory on every way out of DecodeJpeg.
+struct TJpegSessionGuard {
+  TJpegSessionGuard() = default;
+  ~TJpegSessionGuard() { jpeg_destroy_decompress(&Session.Info); }
+  TJpegSessionGuard(const TJpegSessionGuard&) = delete;
+  TJpegSessionGuard& operator=(const TJpegSessionGuard&) = delete;
+  TJpegSession Session{};
+};
+
+// CMYK as libjpeg hands it over, one byte each in that order, to opaque RGB.
+// Adobe's writers store the inks inverted, which their APP14 marker tells.
+void CmykToRgb(TImage32& image, bool inverted) {
+  for (uint32_t& pixel : image.Pixels()) {
+    uint8_t ink[4];
+    std::memcpy(ink, &pixel, 4);
+    if (!inverted)
+      for (uint8_t& v : ink) v = static_cast<uint8_t>(255 - v);
+    const uint32_t k = ink[3];
+    auto channel = [k](uint32_t v) { return (v * k + 127) / 255; };
+    pixel = 0xFF000000u | channel(ink[0]) << 16 | channel(ink[1]) << 8 | channel(ink[2]);
+  }
+}
+
+}  // namespace
+
+TImage32 DecodeJpeg(std::string_view bytes, TPictureSize target, const TPictureLimits& limits) {
+  TJpegSessionGuard guard;
+  TJpegSession* s = &guard.Session;
+  auto failed = [s] { return Exception(FromUtf8(s->Error.Message)); };
+
+  if (!JpegReadHeader(s, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) throw failed();
+  CheckPictureSize(s->Info.image_width, s->Info.image_height, limits);
+  if (!JpegChooseOutput(s, target.Width, target.Height)) throw failed();
+
+  TImage32 image(static_cast<int>(s->Info.output_width), static_cast<int>(s->Info.output_height));
+  std::vector<JSAMPROW> rows(static_cast<size_t>(image.Height()));
+  for (int y = 0; y < image.Height(); ++y) rows[y] = reinterpret_cast<JSAMPROW>(image.Row(y));
+  if (!JpegDecode(s, rows.data(), s->Info.output_width, s->Info.output_height)) throw failed();
+  if (s->Info.out_color_space == JCS_CMYK) CmykToRgb(image, s->Info.saw_Adobe_marker);
+  return image;
+}

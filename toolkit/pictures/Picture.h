@@ -1,0 +1,89 @@
+// Portable picture decoders: the bytes of a bmp, jpg/jpeg or png file in, one
+// 32-bit image out. Nothing here touches the platform; the window side only
+// blits the result.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "toolkit/SysUtils.h"
+
+// A decoded picture. Rows run top-down; each pixel is 0xAARRGGBB in a
+// uint32_t, so on little-endian machines the bytes are B, G, R, A: the layout
+// of a 32-bit top-down DIB section. Colours are premultiplied by alpha, as
+// AlphaBlend wants them; composed over black this is simply the RGB part, so
+// a plain StretchBlt of an image with transparency still shows it correctly
+// on the black picture window.
+class TImage32 {
+public:
+  TImage32() = default;
+  // Width × height pixels, all zero (transparent black). Decoders check the
+  // size against their limits before they get here.
+  TImage32(int width, int height);
+
+  int Width() const noexcept { return FWidth; }
+  int Height() const noexcept { return FHeight; }
+  bool Empty() const noexcept { return FPixels == nullptr; }
+
+  // True when some pixel is not fully opaque: the caller then needs AlphaBlend
+  // rather than a plain copy.
+  bool HasAlpha() const noexcept { return FHasAlpha; }
+  void SetHasAlpha(bool value) noexcept { FHasAlpha = value; }
+
+  uint32_t* Row(int y) noexcept { return FPixels.get() + static_cast<size_t>(y) * FWidth; }
+  const uint32_t* Row(int y) const noexcept { return FPixels.get() + static_cast<size_t>(y) * FWidth; }
+  uint32_t Pixel(int x, int y) const noexcept { return Row(y)[x]; }
+  std::span<uint32_t> Pixels() noexcept { return {FPixels.get(), PixelCount()}; }
+  std::span<const uint32_t> Pixels() const noexcept { return {FPixels.get(), PixelCount()}; }
+
+private:
+  size_t PixelCount() const noexcept { return static_cast<size_t>(FWidth) * static_cast<size_t>(FHeight); }
+
+  int FWidth = 0;
+  int FHeight = 0;
+  bool FHasAlpha = false;
+  std::unique_ptr<uint32_t[]> FPixels;  // move-only: a picture is never copied by accident
+};
+
+// The largest picture a decoder accepts. Hostile files can claim any size in a
+// few bytes, so every decoder checks the size it read from the header against
+// these before it allocates anything in proportion to it.
+struct TPictureLimits {
+  int MaxSide = 16384;
+  int64_t MaxPixels = 128'000'000;
+};
+
+// The size a picture will be shown at. {0, 0} means "its own size".
+struct TPictureSize {
+  int Width = 0;
+  int Height = 0;
+};
+
+// Raises the size-limit error unless 1 ≤ width, height ≤ MaxSide and
+// width × height ≤ MaxPixels.
+void CheckPictureSize(int64_t width, int64_t height, const TPictureLimits& limits);
+
+// Chooses the decoder by extension, without regard to case: bmp, jpg, jpeg,
+// png. The extension may be given with or without its leading dot; any other
+// raises "拡張子 .<ext> の画像形式は処理できません" with the extension as given.
+// The target only matters to JPEG, see DecodeJpeg.
+TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSize target = {},
+                       const TPictureLimits& limits = {});
+
+// Windows bitmaps: core and info headers up to V5, 1/2/4/8/16/24/32 bits per
+// pixel, RLE4, RLE8, bit fields, bottom-up and top-down rows.
+TImage32 DecodeBmp(std::string_view bytes, const TPictureLimits& limits = {});
+
+// PNG: every colour type and bit depth, palette transparency, Adam7; 16-bit
+// samples are rounded to 8 bits.
+TImage32 DecodePng(std::string_view bytes, const TPictureLimits& limits = {});
+
+// JPEG: grey, YCbCr, RGB, CMYK and YCCK; baseline and progressive. With a
+// target, the picture is decoded at the smallest DCT scale n/8 whose result is
+// at least as wide and as tall as the target, which saves most of the time and
+// memory for a large photo shown on a screen; a picture no larger than the
+// target is decoded at its own size. The limits apply to the picture's own
+// size, since libjpeg's buffers for progressive files follow it.
+TImage32 DecodeJpeg(std::string_view bytes, TPictureSize target = {}, const TPictureLimits& limits = {});

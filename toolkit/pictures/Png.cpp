@@ -1,0 +1,136 @@
+// PNG through libpng. libpng reports errors by longjmp: every call that can
+// fail runs inside one of the small Read* functions below, which set the jump
+// target, hold nothing with a destructor, and turn an error into `false`. Only
+// after they have returned does a C++ exception leave this file.
+#include <png.h>
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "toolkit/pictures/Alpha.h"
+#include "toolkit/pictures/Picture.h"
+
+namespace {
+
+const char kTruncated[] = "PNG 画像のデータが途中で切れています";
+
+struct TPngSource {
+  const uint8_t* Data;
+  size_t Size;
+  size_t Pos;
+  char Message[256];  // the error libpng reported, UTF-8
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
+  auto* source = static_cast<TPngSource*>(png_get_io_ptr(png));
+  if (source->Size - source->Pos < length) png_error(png, kTruncated);
+  std::memcpy(out, source->Data + source->Pos, length);
+  source->Pos += length;
+}
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* source = static_cast<TPngSource*>(png_get_error_ptr(png));
+  std::snprintf(source->Message, sizeof source->Message, "%s", message ? message : "");
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}  // recoverable: the picture still decodes
+
+bool ReadInfo(png_structp png, png_infop info) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_info(png, info);
+  return true;
+}
+
+// Asks libpng for 8-bit B, G, R, A pixels (0xAARRGGBB words) whatever the file holds.
+bool SetUpTransforms(png_structp png, png_infop info) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  const int colorType = png_get_color_type(png, info);
+  const int bitDepth = png_get_bit_depth(png, info);
+  const bool transparentColor = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  if (transparentColor) png_set_tRNS_to_alpha(png);
+  if (bitDepth == 16) {
+#ifdef PNG_READ_SCALE_16_TO_8_SUPPORTED
+    png_set_scale_16(png);
+#else
+    png_set_strip_16(png);
+#endif
+  }
+  if ((colorType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
+  const bool little = std::endian::native == std::endian::little;
+  if ((colorType & PNG_COLOR_MASK_ALPHA) == 0 && !transparentColor)
+    png_set_add_alpha(png, 0xFF, little ? PNG_FILLER_AFTER : PNG_FILLER_BEFORE);
+  if (little) {
+    png_set_bgr(png);
+  } else {
+    png_set_swap_alpha(png);
+  }
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != static_cast<size_t>(png_get_image_width(png, info)) * 4)
+    png_error(png, "PNG 画像の画素の形式を変換できません");
+  return true;
+}
+
+bool ReadImage(png_structp png, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_image(png, rows);
+  return true;
+}
+
+class TPngReader {
+public:
+  explicit TPngReader(TPngSource& source) {
+    FPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, OnError, OnWarning);
+    if (FPng) FInfo = png_create_info_struct(FPng);
+    if (!FPng || !FInfo) {
+      png_destroy_read_struct(&FPng, nullptr, nullptr);
+      throw Exception(u"PNG 画像を読み込む準備ができません");
+    }
+    png_set_read_fn(FPng, &source, ReadFromMemory);
+    // The size is checked by us once the header is in, against the caller's limits.
+    png_set_user_limits(FPng, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    png_set_chunk_malloc_max(FPng, 8 * 1024 * 1024);
+    png_set_chunk_cache_max(FPng, 1000);
+#ifdef PNG_HANDLE_AS_UNKNOWN_SUPPORTED
+    // Text and colour profiles are not shown; skipping them also skips their inflating.
+    static const png_byte kIgnored[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf";
+    png_set_keep_unknown_chunks(FPng, PNG_HANDLE_CHUNK_NEVER, kIgnored, 6);
+#endif
+  }
+  ~TPngReader() { png_destroy_read_struct(&FPng, FInfo ? &FInfo : nullptr, nullptr); }
+  TPngReader(const TPngReader&) = delete;
+  TPngReader& operator=(const TPngReader&) = delete;
+
+  png_structp Png() const { return FPng; }
+  png_infop Info() const { return FInfo; }
+
+private:
+  png_structp FPng = nullptr;
+  png_infop FInfo = nullptr;
+};
+
+}  // namespace
+
+TImage32 DecodePng(std::string_view bytes, const TPictureLimits& limits) {
+  TPngSource source{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, {}};
+  TPngReader reader(source);
+  png_structp png = reader.Png();
+  png_infop info = reader.Info();
+  auto failed = [&source] { return Exception(FromUtf8(source.Message)); };
+
+  if (!ReadInfo(png, info)) throw failed();
+  CheckPictureSize(png_get_image_width(png, info), png_get_image_height(png, info), limits);
+  if (!SetUpTransforms(png, info)) throw failed();
+
+  TImage32 image(static_cast<int>(png_get_image_width(png, info)), static_cast<int>(png_get_image_height(png, info)));
+  std::vector<png_bytep> rows(static_cast<size_t>(image.Height()));
+  for (int y = 0; y < image.Height(); ++y) rows[y] = reinterpret_cast<png_bytep>(image.Row(y));
+  if (!ReadImage(png, rows.data())) throw failed();
+  FinishAlpha(image);
+  return image;
+}
