@@ -1,0 +1,24 @@
+// Feeds arbitrary bytes to the JPEG decoder, at full size and scaled: it may
+// refuse them with an Exception, nothing else.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "toolkit/pictures/Picture.h"
+
+namespace {
+// A header can claim any size in a few bytes; small limits keep each run about
+// the parsing rather than about filling a huge image.
+const TPictureLimits kLimits{2048, 1024 * 1024};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  // The last byte picks a target, so the scaled paths get their share.
+  const int scale = size ? data[size - 1] & 15 : 0;
+  try {
+    DecodeJpeg(bytes, {scale * 8, scale * 6}, kLimits);
+  } catch (const Exception&) {
+  }
+  return 0;
+}
