@@ -19,7 +19,8 @@ constexpr size_t kFileHeaderSize = 14;
 
 class TBytes {
 public:
-  explicit TBytes(std::string_view bytes) : FData(reinterpret_cast<const uint8_t*>(bytes.data())), FSize(bytes.size()) {}
+  explicit TBytes(std::string_view bytes)
+      : FData(reinterpret_cast<const uint8_t*>(bytes.data())), FSize(bytes.size()) {}
   size_t Size() const { return FSize; }
   const uint8_t* At(size_t offset) const { return FData + offset; }
   bool Has(uint64_t offset, uint64_t length) const { return offset <= FSize && length <= FSize - offset; }
@@ -103,7 +104,8 @@ TBmpHeader ReadHeader(const TBytes& in) {
     }
     for (size_t i = 0; i < maskCount; ++i) h.Masks[i] = in.U32(maskOffset + i * 4);
   } else {
-    throw Exception(Format(u"このビットマップ画像のヘッダー (%s バイト) には対応していません", {IntToStr(infoSize)}));
+    throw Exception(
+        Format(u"このビットマップ画像のヘッダー (%s バイト) には対応していません", {IntToStr(infoSize)}));
   }
 
   if (h.Width <= 0 || h.Height <= 0) throw Exception(kDamaged);
@@ -111,16 +113,20 @@ TBmpHeader ReadHeader(const TBytes& in) {
   const int bits = h.BitCount;
   bool supported;
   switch (h.Compression) {
-    case biRgb: supported = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; break;
+    case biRgb:
+      supported = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+      break;
     case biRle8: supported = bits == 8; break;
     case biRle4: supported = bits == 4; break;
     case biBitfields:
     case biAlphaBitfields: supported = bits == 16 || bits == 32; break;
     default:
-      throw Exception(Format(u"このビットマップ画像の圧縮形式 (%s) には対応していません", {IntToStr(h.Compression)}));
+      throw Exception(
+          Format(u"このビットマップ画像の圧縮形式 (%s) には対応していません", {IntToStr(h.Compression)}));
   }
   if (!supported)
-    throw Exception(Format(u"このビットマップ画像の色の深さ (%s ビット) には対応していません", {IntToStr(bits)}));
+    throw Exception(
+        Format(u"このビットマップ画像の色の深さ (%s ビット) には対応していません", {IntToStr(bits)}));
   // Compressed rows are always stored bottom-up.
   if (h.TopDown && (h.Compression == biRle8 || h.Compression == biRle4)) throw Exception(kDamaged);
 
@@ -194,8 +200,8 @@ void DecodeRows(const TBytes& in, const TBmpHeader& h, TImage32& image) {
       default: {  // 16 and 32 bits through the masks
         const bool wide = h.BitCount == 32;
         for (int x = 0; x < width; ++x) {
-          const uint32_t v = wide ? uint32_t{src[0]} | uint32_t{src[1]} << 8 | uint32_t{src[2]} << 16 | uint32_t{src[3]} << 24
-                                  : uint32_t{src[0]} | uint32_t{src[1]} << 8;
+          uint32_t v = uint32_t{src[0]} | uint32_t{src[1]} << 8;
+          if (wide) v |= uint32_t{src[2]} << 16 | uint32_t{src[3]} << 24;
           src += wide ? 4 : 2;
           const uint32_t a = alpha.Present() ? alpha.Get(v) : 255;
           anyAlpha |= a != 0;

@@ -80,7 +80,8 @@ bool JpegReadHeader(TJpegSession* s, const uint8_t* data, size_t size) {
   s->Progress.progress_monitor = OnProgress;
   s->Info.progress = &s->Progress;
   if constexpr (sizeof(unsigned long) < sizeof(size_t)) {
-    if (size > static_cast<unsigned long>(-1)) Fail(reinterpret_cast<j_common_ptr>(&s->Info), "JPEG 画像のファイルが大きすぎます");
+    if (size > static_cast<unsigned long>(-1))
+      Fail(reinterpret_cast<j_common_ptr>(&s->Info), "JPEG 画像のファイルが大きすぎます");
   }
   jpeg_mem_src(&s->Info, data, static_cast<unsigned long>(size));
   jpeg_read_header(&s->Info, TRUE);

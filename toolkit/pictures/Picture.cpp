@@ -17,9 +17,9 @@ TImage32::TImage32(int width, int height) {
 void CheckPictureSize(int64_t width, int64_t height, const TPictureLimits& limits) {
   if (width < 1 || height < 1) throw Exception(u"画像の大きさが正しくありません");
   if (width > limits.MaxSide || height > limits.MaxSide || width * height > limits.MaxPixels)
-    throw Exception(Format(u"画像が大きすぎます (%s × %s ピクセル)。扱えるのは一辺 %s ピクセル、全体で %s ピクセルまでです",
-                           {IntToStr(width), IntToStr(height), IntToStr(limits.MaxSide),
-                            IntToStr(limits.MaxPixels)}));
+    throw Exception(Format(u"画像が大きすぎます (%s × %s ピクセル)。"
+                           u"扱えるのは一辺 %s ピクセル、全体で %s ピクセルまでです",
+                           {IntToStr(width), IntToStr(height), IntToStr(limits.MaxSide), IntToStr(limits.MaxPixels)}));
 }
 
 TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSize target,

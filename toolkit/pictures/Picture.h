@@ -55,7 +55,8 @@ struct TPictureLimits {
   int64_t MaxPixels = 128'000'000;
 };
 
-// The size a picture will be shown at. {0, 0} means "its own size".
+// The size a picture will be shown at. A side of 0 means no target: the
+// picture's own size.
 struct TPictureSize {
   int Width = 0;
   int Height = 0;
