@@ -171,3 +171,9 @@ String Format(StringView pattern, std::initializer_list<StringView> args) {
   }
   return out;
 }
+
+String ErrorReportText(StringView message) {
+  String text(message);
+  if (!text.empty() && text.back() > u'.') text += u'.';
+  return text;
+}

@@ -49,3 +49,7 @@ String ExtractFilePath(StringView path);
 
 // Replaces each "%s" in order with the given arguments.
 String Format(StringView pattern, std::initializer_list<StringView> args);
+
+// The text of the general error report: the message, with "." added when its
+// last character has a code above that of ".".
+String ErrorReportText(StringView message);

@@ -1,0 +1,104 @@
+// The real platform of the application core.
+#include "app/AppApi.h"
+
+#include <shlobj.h>
+
+#include "toolkit/Forms.h"
+#include "toolkit/Win32.h"
+
+namespace {
+
+struct WindowsAppApi final : AppApi {
+  int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) override {
+    return ::SHGetFolderPathW(nullptr, csidl, nullptr, flags, W(path));
+  }
+  uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) override {
+    return ::GetWindowsDirectoryW(W(buffer), size);
+  }
+  int32_t GetVersionExW(OsVersionInfo& info) override {
+    OSVERSIONINFOW os{};
+    os.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const BOOL ok = ::GetVersionExW(&os);
+#pragma GCC diagnostic pop
+    info.dwMajorVersion = os.dwMajorVersion;
+    info.dwMinorVersion = os.dwMinorVersion;
+    info.dwBuildNumber = os.dwBuildNumber;
+    info.dwPlatformId = os.dwPlatformId;
+    std::copy(std::begin(os.szCSDVersion), std::end(os.szCSDVersion), std::begin(info.szCSDVersion));
+    return ok;
+  }
+  uint32_t GetFileAttributesW(const String& path) override { return ::GetFileAttributesW(W(path)); }
+  int32_t CreateDirectoryW(const String& path) override { return ::CreateDirectoryW(W(path), nullptr); }
+  uintptr_t CreateMutexW(bool initialOwner, const String& name) override {
+    return reinterpret_cast<uintptr_t>(::CreateMutexW(nullptr, initialOwner, W(name)));
+  }
+  uint32_t GetLastError() override { return ::GetLastError(); }
+  String GetCommandLineW() override { return S(::GetCommandLineW()); }
+  String GetModuleFileNameW() override {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+      if (n < buffer.size()) return S(buffer.data(), n);
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+  String MultiByteToWideChar(const std::string& ansi) override {
+    if (ansi.empty()) return String();
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), out.data(), n);
+    return S(out.data(), out.size());
+  }
+  String SysErrorMessage(uint32_t error) override {
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    String result = n ? S(text, n) : String();
+    if (text) ::LocalFree(text);
+    return result;
+  }
+  bool ReadFileBytes(const String& path, std::string& bytes, uint32_t& error) override {
+    TFileHandle file(::CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return error = ::GetLastError(), false;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.Get(), &size)) return error = ::GetLastError(), false;
+    if (size.QuadPart > (16 << 20)) return error = ERROR_FILE_TOO_LARGE, false;  // no settings file is this big
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+      return error = ::GetLastError(), false;
+    bytes.resize(read);
+    return true;
+  }
+  bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) override {
+    TFileHandle file(
+        ::CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return error = ::GetLastError(), false;
+    DWORD written = 0;
+    if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !::FlushFileBuffers(file.Get()))
+      return error = ::GetLastError(), false;
+    return true;
+  }
+  bool MoveFileExW(const String& from, const String& to, uint32_t flags, uint32_t& error) override {
+    if (::MoveFileExW(W(from), W(to), flags)) return true;
+    error = ::GetLastError();
+    return false;
+  }
+  bool DeleteFileW(const String& path) override { return ::DeleteFileW(W(path)); }
+  int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) override {
+    if (Application) return Application->MessageBox(text, caption, flags);
+    return ::MessageBoxW(nullptr, W(text), W(caption), flags);
+  }
+};
+
+}  // namespace
+
+AppApi& RealPlatform() {
+  static WindowsAppApi api;
+  return api;
+}

@@ -1,0 +1,80 @@
+# Wine environment for running Tolvi and its tests. Source this file.
+#   wine_template        makes (once) the prefix every run is copied from
+#   wine_fresh DIR       a new prefix at DIR, copied from the template
+#   wine_use DIR         exports the environment for running in DIR
+#   wine_stop            ends the wine session of the prefix in use
+TOLVI_ROOT=${TOLVI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+TOLVI_WINE_DIR=${TOLVI_WINE_DIR:-$TOLVI_ROOT/build/wine}
+TOLVI_SCREEN=${TOLVI_SCREEN:-1280x800}
+
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+
+wine_use() {
+  export WINEPREFIX=$1
+}
+
+wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+
+_wine_reg() {
+  local reg="$WINEPREFIX/drive_c/tolvi-setup.reg"
+  cat > "$reg" <<REG
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="shell"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"shell"="$TOLVI_SCREEN"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
+"MS UI Gothic"="IPAGothic"
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+"MS PGothic"="IPAPGothic"
+"MS Gothic"="IPAGothic"
+"MS Mincho"="IPAMincho"
+"MS PMincho"="IPAPMincho"
+"Meiryo UI"="IPAPGothic"
+"Meiryo"="IPAPGothic"
+"Yu Gothic UI"="IPAPGothic"
+"Tahoma"="IPAPGothic"
+"Segoe UI"="IPAPGothic"
+
+[HKEY_CURRENT_USER\\Control Panel\\International]
+"sDecimal"="."
+REG
+  wine regedit /S 'C:\tolvi-setup.reg' >/dev/null 2>&1
+  rm -f "$reg"
+}
+
+wine_template() {
+  local t=$TOLVI_WINE_DIR/template
+  local stamp="$t/.tolvi-ready-$(wine --version 2>/dev/null | tr ' /' '__')"
+  [ -f "$stamp" ] && return 0
+  rm -rf "$t"
+  mkdir -p "$TOLVI_WINE_DIR"
+  (
+    wine_use "$t"
+    wineboot -i >/dev/null 2>&1
+    _wine_reg
+    wineserver -w
+  )
+  touch "$stamp"
+}
+
+wine_fresh() {
+  local dir=$1
+  wine_template
+  rm -rf "$dir"
+  mkdir -p "$(dirname "$dir")"
+  cp -a "$TOLVI_WINE_DIR/template" "$dir"
+  wine_use "$dir"
+}

@@ -1,0 +1,240 @@
+// A small console tool that end-to-end scenarios run beside the program under
+// test: it finds windows, reads their state, presses buttons, sends keys and
+// takes screenshots. Every result is printed as UTF-8 text, one item a line.
+//
+//   driver list                                  visible top-level windows
+//   driver wait-window TITLE CLASS [MS] [PID]     "-" matches anything; prints the handle
+//   driver wait-gone HWND [MS]
+//   driver info HWND                              title, class, styles, rectangle, owner pid
+//   driver children HWND                          child windows with id, class, text, state
+//   driver close HWND                             posts WM_CLOSE
+//   driver press HWND TEXT                        clicks the child button captioned TEXT
+//   driver key HWND VK [VK...]                    posts key down/up pairs (hex or decimal)
+//   driver click HWND X Y [right]                 posts a mouse click in client coordinates
+//   driver screenshot FILE.bmp                    the whole screen
+//   driver read-file PATH                         prints a file's bytes as hex
+//   driver appdata                                prints the roaming application-data folder
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& s) {
+  if (s.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring Text(HWND wnd) {
+  wchar_t buffer[4096];
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(wnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                           &length))
+    return {};
+  return std::wstring(buffer, length);
+}
+
+std::wstring ClassOf(HWND wnd) {
+  wchar_t buffer[256];
+  const int n = GetClassNameW(wnd, buffer, 256);
+  return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+HWND ParseHwnd(const wchar_t* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(text, nullptr, 0))); }
+
+void PrintLine(const std::string& s) {
+  fwrite(s.data(), 1, s.size(), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+std::string Hex(HWND wnd) {
+  char buffer[32];
+  snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(wnd)));
+  return buffer;
+}
+
+std::string Describe(HWND wnd) {
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  char buffer[256];
+  snprintf(buffer, sizeof buffer, "\tstyle=0x%08lx\texstyle=0x%08lx\trect=%ld,%ld,%ld,%ld\tvisible=%d\tenabled=%d\tpid=%lu",
+           static_cast<unsigned long>(GetWindowLongW(wnd, GWL_STYLE)),
+           static_cast<unsigned long>(GetWindowLongW(wnd, GWL_EXSTYLE)), r.left, r.top, r.right, r.bottom,
+           IsWindowVisible(wnd) ? 1 : 0, IsWindowEnabled(wnd) ? 1 : 0, pid);
+  return Hex(wnd) + "\tclass=" + Utf8(ClassOf(wnd)) + "\ttitle=" + Utf8(Text(wnd)) + buffer;
+}
+
+struct Query {
+  std::wstring title, cls;
+  DWORD pid = 0;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK Match(HWND wnd, LPARAM lp) {
+  auto* q = reinterpret_cast<Query*>(lp);
+  if (!IsWindowVisible(wnd)) return TRUE;
+  if (q->title != L"-" && Text(wnd) != q->title) return TRUE;
+  if (q->cls != L"-" && ClassOf(wnd) != q->cls) return TRUE;
+  if (q->pid) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (pid != q->pid) return TRUE;
+  }
+  q->found = wnd;
+  return FALSE;
+}
+
+BOOL CALLBACK ListTop(HWND wnd, LPARAM) {
+  if (IsWindowVisible(wnd)) PrintLine(Describe(wnd));
+  return TRUE;
+}
+
+BOOL CALLBACK ListChild(HWND wnd, LPARAM) {
+  PrintLine(Describe(wnd) + "\tid=" + std::to_string(GetDlgCtrlID(wnd)));
+  return TRUE;
+}
+
+struct ButtonQuery {
+  std::wstring text;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindButton(HWND wnd, LPARAM lp) {
+  auto* q = reinterpret_cast<ButtonQuery*>(lp);
+  if (Text(wnd) == q->text) {
+    q->found = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int Screenshot(const wchar_t* file) {
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  const DWORD stride = ((w * 3 + 3) & ~3), size = stride * h;
+  BITMAPFILEHEADER fh{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+  fh.bfSize = fh.bfOffBits + size;
+  int rc = 1;
+  if (FILE* f = _wfopen(file, L"wb")) {
+    fwrite(&fh, sizeof fh, 1, f);
+    fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+    fwrite(bits, size, 1, f);
+    fclose(f);
+    rc = 0;
+  }
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return rc;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    fputs("usage: driver COMMAND ...\n", stderr);
+    return 2;
+  }
+  const std::wstring cmd = argv[1];
+  if (cmd == L"list") {
+    EnumWindows(ListTop, 0);
+    return 0;
+  }
+  if (cmd == L"wait-window" && argc >= 4) {
+    Query q{argv[2], argv[3]};
+    const DWORD timeout = argc >= 5 ? wcstoul(argv[4], nullptr, 10) : 10000;
+    if (argc >= 6) q.pid = wcstoul(argv[5], nullptr, 10);
+    const DWORD start = GetTickCount();
+    for (;;) {
+      EnumWindows(Match, reinterpret_cast<LPARAM>(&q));
+      if (q.found) {
+        PrintLine(Hex(q.found));
+        return 0;
+      }
+      if (GetTickCount() - start >= timeout) return 1;
+      Sleep(50);
+    }
+  }
+  if (cmd == L"wait-gone" && argc >= 3) {
+    const HWND wnd = ParseHwnd(argv[2]);
+    const DWORD timeout = argc >= 4 ? wcstoul(argv[3], nullptr, 10) : 10000;
+    const DWORD start = GetTickCount();
+    while (IsWindow(wnd) && IsWindowVisible(wnd)) {
+      if (GetTickCount() - start >= timeout) return 1;
+      Sleep(50);
+    }
+    return 0;
+  }
+  if (cmd == L"info" && argc >= 3) {
+    const HWND wnd = ParseHwnd(argv[2]);
+    if (!IsWindow(wnd)) return 1;
+    PrintLine(Describe(wnd));
+    return 0;
+  }
+  if (cmd == L"children" && argc >= 3) {
+    EnumChildWindows(ParseHwnd(argv[2]), ListChild, 0);
+    return 0;
+  }
+  if (cmd == L"close" && argc >= 3) return PostMessageW(ParseHwnd(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
+  if (cmd == L"press" && argc >= 4) {
+    ButtonQuery q{argv[3]};
+    EnumChildWindows(ParseHwnd(argv[2]), FindButton, reinterpret_cast<LPARAM>(&q));
+    if (!q.found) return 1;
+    PostMessageW(q.found, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (cmd == L"key" && argc >= 4) {
+    const HWND wnd = ParseHwnd(argv[2]);
+    for (int i = 3; i < argc; ++i) {
+      const UINT vk = wcstoul(argv[i], nullptr, 0);
+      SetForegroundWindow(wnd);
+      INPUT in[2]{};
+      in[0].type = in[1].type = INPUT_KEYBOARD;
+      in[0].ki.wVk = in[1].ki.wVk = static_cast<WORD>(vk);
+      in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+      SendInput(2, in, sizeof(INPUT));
+      Sleep(50);
+    }
+    return 0;
+  }
+  if (cmd == L"click" && argc >= 5) {
+    const HWND wnd = ParseHwnd(argv[2]);
+    const LPARAM at = MAKELPARAM(wcstol(argv[3], nullptr, 10), wcstol(argv[4], nullptr, 10));
+    const bool right = argc >= 6 && std::wstring(argv[5]) == L"right";
+    PostMessageW(wnd, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, at);
+    PostMessageW(wnd, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
+    return 0;
+  }
+  if (cmd == L"screenshot" && argc >= 3) return Screenshot(argv[2]);
+  if (cmd == L"appdata") {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path);
+    PrintLine(Utf8(path));
+    return 0;
+  }
+  fputs("driver: unknown command\n", stderr);
+  return 2;
+}

@@ -1,0 +1,125 @@
+// Top-level windows and the application: the message loop, modal runs, the
+// end of the program and the error report.
+#pragma once
+
+#include "toolkit/Controls.h"
+
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow };
+enum TFormStyle { fsNormal, fsStayOnTop };
+enum TPosition { poDesigned, poScreenCenter };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7;
+
+using TCloseEvent = std::function<void(TComponent* sender, TCloseAction& action)>;
+using TCloseQueryEvent = std::function<void(TComponent* sender, bool& canClose)>;
+
+class TForm : public TWinControl {
+public:
+  explicit TForm(TComponent* owner = nullptr);
+  ~TForm() override;
+
+  TBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TBorderStyle value);
+  TFormStyle FormStyle() const { return FFormStyle; }
+  void SetFormStyle(TFormStyle value);
+  TPosition Position() const { return FPosition; }
+  void SetPosition(TPosition value) { FPosition = value; }
+  TWindowState WindowState() const { return FWindowState; }
+  void SetWindowState(TWindowState value);
+  bool KeyPreview() const { return FKeyPreview; }
+  void SetKeyPreview(bool value) { FKeyPreview = value; }
+  // Client size in 96-DPI pixels; sets the outer bounds to fit.
+  void SetClientSize(int width, int height);
+
+  // Asks the form to close: OnCloseQuery, then OnClose; the main form's
+  // closing ends the program.
+  void Close();
+  // Shows the form and runs a nested message loop until ModalResult is set
+  // or the form is closed; the other windows are disabled meanwhile.
+  int ShowModal();
+  int ModalResult() const { return FModalResult; }
+  void SetModalResult(int value) { FModalResult = value; }
+  // Destroys the form once the messages already queued have been handled.
+  void Release();
+  bool Active() const { return FActive; }
+
+  TNotifyEvent OnCreate;   // called by Application->CreateForm and by DoCreate
+  TNotifyEvent OnDestroy;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+
+  // Runs OnCreate; a failure goes to the error report.
+  void DoCreate();
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void WndProc(TMessage& message) override;
+  bool PreviewKeyDown(WORD& key, TShiftState shift) override;
+  bool PreviewKeyUp(WORD& key, TShiftState shift) override;
+  bool PreviewKeyPress(char16_t& key) override;
+  bool DialogKey(TWinControl* from, WORD key, TShiftState shift) override;
+  void CreateHandleDone() override;
+
+private:
+  TBorderStyle FBorderStyle = bsSizeable;
+  TFormStyle FFormStyle = fsNormal;
+  TPosition FPosition = poDesigned;
+  TWindowState FWindowState = wsNormal;
+  bool FKeyPreview = false;
+  bool FActive = false;
+  bool FInModal = false;
+  int FModalResult = mrNone;
+};
+
+class TApplication : public TComponent {
+public:
+  TApplication();
+  ~TApplication() override;
+
+  void Initialize();
+  const String& Title() const { return FTitle; }
+  void SetTitle(const String& title) { FTitle = title; }
+  // The main form carries the program's taskbar button; closing it ends the program.
+  TForm* MainForm() const { return FMainForm; }
+  // Takes ownership of a form; the first one becomes the main form.
+  void CreateForm(TForm* form);
+  bool ShowMainForm() const { return FShowMainForm; }
+  void SetShowMainForm(bool value) { FShowMainForm = value; }
+
+  // Shows the main form (unless told not to) and handles messages until the
+  // end of the program is requested.
+  void Run();
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
+  // Handles one message, waiting for it; false once the program is to end.
+  bool HandleMessage();
+  void ProcessMessages();
+
+  // The general error report: a box titled with the application title, the
+  // message with "." added when its last character is above ".", the error
+  // icon and one OK button.
+  void ShowException(const Exception& error);
+  // Reports the exception in flight (call from a catch block).
+  void HandleException();
+  // A message box titled with the application title.
+  int MessageBox(const String& text, UINT flags);
+  int MessageBox(const String& text, const String& caption, UINT flags);
+
+  // The window that message boxes and dialogs belong to.
+  HWND ActiveWindow() const;
+
+private:
+  bool ProcessMessage(MSG& msg);
+  String FTitle;
+  TForm* FMainForm = nullptr;
+  bool FShowMainForm = true;
+  bool FTerminated = false;
+};
+
+extern TApplication* Application;

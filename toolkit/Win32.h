@@ -1,0 +1,114 @@
+// The Win32 edge of the toolkit: windows.h, and text views between String and
+// the wide strings of the API (both UTF-16 on Windows).
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <utility>
+
+#include "toolkit/SysUtils.h"
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the Win32 build needs 16-bit wchar_t");
+
+inline const wchar_t* W(const String& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+inline wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
+inline String S(const wchar_t* text) {
+  return text ? String(reinterpret_cast<const char16_t*>(text)) : String();
+}
+inline String S(const wchar_t* text, size_t length) {
+  return String(reinterpret_cast<const char16_t*>(text), length);
+}
+
+// Owns one handle of a kind; Traits name the type, its empty value and how
+// it is closed.
+template <typename Traits>
+class THandleGuard {
+public:
+  using H = typename Traits::Handle;
+  THandleGuard() = default;
+  explicit THandleGuard(H handle) : FHandle(handle) {}
+  ~THandleGuard() { Reset(); }
+  THandleGuard(THandleGuard&& other) noexcept : FHandle(std::exchange(other.FHandle, Traits::Invalid())) {}
+  THandleGuard& operator=(THandleGuard&& other) noexcept {
+    if (this != &other) Reset(std::exchange(other.FHandle, Traits::Invalid()));
+    return *this;
+  }
+  THandleGuard(const THandleGuard&) = delete;
+  THandleGuard& operator=(const THandleGuard&) = delete;
+
+  H Get() const { return FHandle; }
+  explicit operator bool() const { return FHandle != Traits::Invalid(); }
+  H Release() { return std::exchange(FHandle, Traits::Invalid()); }
+  void Reset(H handle = Traits::Invalid()) {
+    if (FHandle != Traits::Invalid()) Traits::Close(FHandle);
+    FHandle = handle;
+  }
+
+private:
+  H FHandle = Traits::Invalid();
+};
+
+template <typename T, auto CloseFn>
+struct TNullHandleTraits {
+  using Handle = T;
+  static T Invalid() { return nullptr; }
+  static void Close(T h) { CloseFn(h); }
+};
+struct TFileHandleTraits {
+  using Handle = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+
+inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
+inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void CloseModule(HMODULE h) { ::FreeLibrary(h); }
+inline void CloseGlobal(HGLOBAL h) { ::GlobalFree(h); }
+
+using TKernelHandle = THandleGuard<TNullHandleTraits<HANDLE, CloseKernelHandle>>;
+using TFileHandle = THandleGuard<TFileHandleTraits>;
+using TFontHandle = THandleGuard<TNullHandleTraits<HFONT, DeleteGdiObject>>;
+using TBrushHandle = THandleGuard<TNullHandleTraits<HBRUSH, DeleteGdiObject>>;
+using TBitmapHandle = THandleGuard<TNullHandleTraits<HBITMAP, DeleteGdiObject>>;
+using TModuleHandle = THandleGuard<TNullHandleTraits<HMODULE, CloseModule>>;
+using TGlobalHandle = THandleGuard<TNullHandleTraits<HGLOBAL, CloseGlobal>>;
+
+// "No colour set": the control keeps its class's own background.
+constexpr COLORREF kColorDefault = 0xFF000000;
+
+// A window's device context for the length of a scope.
+class TWindowDC {
+public:
+  explicit TWindowDC(HWND wnd) : FWnd(wnd), FDC(::GetDC(wnd)) {}
+  ~TWindowDC() { if (FDC) ::ReleaseDC(FWnd, FDC); }
+  TWindowDC(const TWindowDC&) = delete;
+  TWindowDC& operator=(const TWindowDC&) = delete;
+  HDC Get() const { return FDC; }
+
+private:
+  HWND FWnd;
+  HDC FDC;
+};
+
+// Selects a GDI object into a DC and puts the old one back at the end of the scope.
+class TSelectObject {
+public:
+  TSelectObject(HDC dc, HGDIOBJ object) : FDC(dc), FOld(::SelectObject(dc, object)) {}
+  ~TSelectObject() { ::SelectObject(FDC, FOld); }
+  TSelectObject(const TSelectObject&) = delete;
+  TSelectObject& operator=(const TSelectObject&) = delete;
+
+private:
+  HDC FDC;
+  HGDIOBJ FOld;
+};
+
+// The DPI of a window's monitor (96 before per-monitor awareness existed).
+int DpiForWindow(HWND wnd);
+inline int ScaleForDpi(int value, int dpi) { return ::MulDiv(value, dpi, 96); }
