@@ -16,6 +16,10 @@ constexpr uint16_t kVkRight = 0x27;
 constexpr uint16_t kVkDown = 0x28;
 constexpr uint16_t kVkDelete = 0x2E;
 
+// The value that clearing leaves. Assigned as a string rather than a literal,
+// which also keeps GCC 12's -Wrestrict false alarm on short literals away.
+const String kZero(u"0");
+
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // Full-width digits, minus and full stop as their ASCII forms; 0 for the
@@ -89,7 +93,7 @@ String TZuNumEditCore::StripZeros(const String& s) {
   const StringView body = StringView(s).substr(neg ? 1 : 0);
   const size_t zeros = std::min(body.find_first_not_of(u'0'), body.size());
   String r(body.substr(zeros));
-  if (r.empty() && zeros > 0) r = u"0";
+  if (r.empty() && zeros > 0) r = kZero;
   if (!r.empty() && r[0] == u'.') r.insert(r.begin(), u'0');
   if (neg) r.insert(r.begin(), u'-');
   return r;
@@ -108,7 +112,7 @@ String TZuNumEditCore::FormatText(const String& s) const {
     for (size_t at = integer.size(); at > 3; at -= 3) integer.insert(at - 3, 1, u',');
   if (FDecimalFixed) fraction.resize(static_cast<size_t>(FDecimalLength), u'0');
   if (d != String::npos || FDecimalFixed) fraction.insert(fraction.begin(), u'.');
-  if (FDecimalFixed && integer.empty()) integer = u"0";
+  if (FDecimalFixed && integer.empty()) integer = kZero;
 
   String number = integer + fraction;
   if (m != String::npos) number.insert(number.begin(), u'-');
@@ -271,7 +275,7 @@ void TZuNumEditCore::ClearSelection() {
 
 void TZuNumEditCore::Clear() {
   SaveUndo();
-  FText = u"0";
+  FText = kZero;
   FValText = FormatText(FText);
   ClearSelect();
   MoveCaret();
@@ -388,11 +392,11 @@ void TZuNumEditCore::InputMinus() {
 }
 
 void TZuNumEditCore::DeleteLastChar() {
-  if (FText.empty()) return SetValue(u"0");
+  if (FText.empty()) return SetValue(kZero);
   if (Selected()) return Clear();
   String shorter = FText.substr(0, FText.size() - 1);
   if (!shorter.empty() && shorter.back() == u'.') shorter.pop_back();
-  if (shorter.empty() || shorter == u"-") shorter = u"0";
+  if (shorter.empty() || shorter == u"-") shorter = kZero;
   Commit(shorter);
 }
 
@@ -473,7 +477,7 @@ void TZuNumEditCore::HandleEnter(const TInherited& inherited) {
 void TZuNumEditCore::HandleExit(const TInherited& inherited) {
   if (inherited) inherited();
   if (FText == u"-") {
-    FText = u"0";
+    FText = kZero;
     FValText = FormatText(FText);
     HostInvalidate();
   }
@@ -646,10 +650,12 @@ void TZuNumEditCore::MeasureFont() {
   if (NumEditPlatform().GetTextExtentPoint32W(HostDC(), u"M", cx, cy)) FFontHeight = cy;
 }
 
-void TZuNumEditCore::HandleParentAssigned() {
+void TZuNumEditCore::RemeasureFont() {
   MeasureFont();
   AdjustHeight();
 }
+
+void TZuNumEditCore::HandleParentAssigned() { RemeasureFont(); }
 
 void TZuNumEditCore::HandleFontChanged(bool bold, const TInherited& inherited) {
   if (NowInit) return;

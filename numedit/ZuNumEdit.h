@@ -194,6 +194,8 @@ protected:
   void HandleMouseMove(bool leftHeld, int32_t x, const TInherited& inherited = {});
   void HandleDblClick(const TInherited& inherited = {});
   void HandleParentAssigned();
+  // The canvas takes the font again and the height follows it.
+  void RemeasureFont();
   void HandleFontChanged(bool bold, const TInherited& inherited = {});
   void HandleCtl3DChanged(bool newStyleControls, const TInherited& inherited = {});
   void HandleFocusGained();
@@ -253,3 +255,78 @@ private:
   bool DblClickFlag = false;
   TTextRect DrawRect;
 };
+
+#ifdef _WIN32
+
+// The numeric edit control: a self-drawn window around the logic above.
+class TZuNumEdit : public TWinControl, public TZuNumEditCore {
+public:
+  using TMouseMoveEvent = std::function<void(TComponent* sender, TShiftState shift, int x, int y)>;
+
+  explicit TZuNumEdit(TComponent* owner = nullptr);
+  ~TZuNumEdit() override;
+
+  // After the base control's handling, a new parent measures the font, fits
+  // the height and resets the background to the window colour.
+  void SetParent(TWinControl* parent);
+  // A sunken 3-D edge instead of a flat line (with BorderStyle bsSingle).
+  bool Ctl3D() const { return FCtl3D; }
+  void SetCtl3D(bool value);
+
+  TMouseMoveEvent OnMouseMove;
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void WndProc(TMessage& message) override;
+  void DblClick() override;
+  void FontChanged() override;
+  void DpiChanged(int dpi) override;
+  void CreateHandleDone() override;
+
+  int32_t HostClientWidth() override;
+  int32_t HostClientHeight() override;
+  bool HostFocused() override { return Focused(); }
+  bool HostCtl3D() override { return FCtl3D; }
+  bool HostDesigning() override { return InState(csDesigning); }
+  uintptr_t HostWindow() override;
+  uintptr_t HostFormWindow() override;
+  uintptr_t HostDC() override;
+  uintptr_t HostFont() override;
+  TComponent* HostSender() override { return this; }
+  void HostInvalidate() override { Invalidate(); }
+  void HostSetClientHeight(int32_t height) override;
+  void HostRecreateWindow() override { RecreateWnd(); }
+  void HostCopyFont() override;
+
+private:
+  // A memory DC with the canvas font selected: text is measured without
+  // drawing and without needing the window.
+  class TMeasureDC {
+  public:
+    TMeasureDC() = default;
+    ~TMeasureDC();
+    TMeasureDC(const TMeasureDC&) = delete;
+    TMeasureDC& operator=(const TMeasureDC&) = delete;
+    HDC Select(HFONT font);
+    void Deselect();  // before the font it holds goes away
+
+  private:
+    HDC FDC = nullptr;
+    HGDIOBJ FOriginal = nullptr;
+  };
+
+  void Paint();
+  void EraseBackground(HDC dc);
+  SIZE BorderSize();  // what the border takes off the window's size
+  void KeyDownMessage(TMessage& message);
+  void KeyPressMessage(TMessage& message);
+
+  bool FCtl3D = true;
+  bool FInKeyMessage = false;
+  bool FLeftPressed = false;
+  int FMeasuredDpi = 0;
+  TFont FCanvasFont;  // declared before the DC that may hold it
+  TMeasureDC FMeasureDC;
+};
+
+#endif  // _WIN32

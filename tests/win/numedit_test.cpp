@@ -3,13 +3,14 @@
 // painted pixels and the window's re-creation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
-#include <map>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "numedit/ZuNumEdit.h"
+
+NumEditApi& RealNumEditPlatform();  // the platform the Windows build starts with
 
 namespace {
 
@@ -37,6 +38,38 @@ protected:
     }
     TForm::WndProc(message);
   }
+};
+
+// The real platform, with the error beeps counted on their way through.
+struct BeepCounter final : NumEditApi {
+  NumEditApi& real = RealNumEditPlatform();
+  int beeps = 0;
+  BeepCounter() { SetNumEditPlatform(this); }
+  ~BeepCounter() override { SetNumEditPlatform(nullptr); }
+
+  bool MessageBeep(uint32_t type) override {
+    ++beeps;
+    return real.MessageBeep(type);
+  }
+  int32_t DrawTextW(uintptr_t dc, const String& t, TTextRect& r, uint32_t f) override { return real.DrawTextW(dc, t, r, f); }
+  bool GetTextExtentPoint32W(uintptr_t dc, const String& t, int32_t& cx, int32_t& cy) override { return real.GetTextExtentPoint32W(dc, t, cx, cy); }
+  bool PostMessageW(uintptr_t w, uint32_t m, uintptr_t wp, intptr_t lp) override { return real.PostMessageW(w, m, wp, lp); }
+  uintptr_t GetForegroundWindow() override { return real.GetForegroundWindow(); }
+  uint32_t GetWindowThreadProcessId(uintptr_t w) override { return real.GetWindowThreadProcessId(w); }
+  uint32_t GetCurrentThreadId() override { return real.GetCurrentThreadId(); }
+  uintptr_t SetFocus(uintptr_t w) override { return real.SetFocus(w); }
+  bool IsClipboardFormatAvailable(uint32_t f) override { return real.IsClipboardFormatAvailable(f); }
+  bool GetClipboardText(uintptr_t o, String& t) override { return real.GetClipboardText(o, t); }
+  bool SetClipboardText(uintptr_t o, const String& t) override { return real.SetClipboardText(o, t); }
+  bool CreateCaret(uintptr_t w, uintptr_t b, int32_t cx, int32_t cy) override { return real.CreateCaret(w, b, cx, cy); }
+  bool ShowCaret(uintptr_t w) override { return real.ShowCaret(w); }
+  bool SetCaretPos(int32_t x, int32_t y) override { return real.SetCaretPos(x, y); }
+  bool HideCaret(uintptr_t w) override { return real.HideCaret(w); }
+  bool DestroyCaret() override { return real.DestroyCaret(); }
+  uintptr_t ImmGetContext(uintptr_t w) override { return real.ImmGetContext(w); }
+  bool ImmSetCompositionWindow(uintptr_t c, uint32_t s, int32_t x, int32_t y) override { return real.ImmSetCompositionWindow(c, s, x, y); }
+  bool ImmSetCompositionFontW(uintptr_t c, uintptr_t f) override { return real.ImmSetCompositionFontW(c, f); }
+  bool ImmReleaseContext(uintptr_t w, uintptr_t c) override { return real.ImmReleaseContext(w, c); }
 };
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000) {
@@ -250,6 +283,18 @@ TEST_F(NumEditWin, CopyAndPasteThroughTheClipboard) {
   EXPECT_EQ(edit->Text(), u"0");
 }
 
+TEST_F(NumEditWin, TabMovesTheFocusWithoutABeep) {
+  BeepCounter counter;
+  Press(VK_TAB);
+  ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == other->Handle(); }));
+  Pump();
+  EXPECT_EQ(counter.beeps, 0);
+  Press('A');  // a refused character does beep
+  EXPECT_EQ(counter.beeps, 1);
+  EXPECT_EQ(edit->Text(), u"0");
+  EXPECT_EQ(other->Text(), u"0");
+}
+
 TEST_F(NumEditWin, DialogCode) {
   EXPECT_EQ(::SendMessageW(Wnd(), WM_GETDLGCODE, 0, 0), 0x81);
   edit->SetEnterFocusMove(true);
@@ -356,14 +401,6 @@ TEST_F(NumEditWin, OnlyTheTextsRectangleIsHighlighted) {
   edit->SetText(u"1234");
   edit->SelectAll();
   Pixels p = ReadPixels(edit->LastDrawRect());
-  {
-    const auto r = edit->LastDrawRect();
-    printf("rect %d %d %d %d\n", r.Left, r.Top, r.Right, r.Bottom);
-    std::map<COLORREF, int> hist;
-    for (auto c : p.inside) hist[c]++;
-    for (auto c : p.outside) hist[c]++;
-    for (auto [c, n] : hist) printf("%06lx: %d\n", (unsigned long)c, n);
-  }
   const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
   ASSERT_GT(edit->LastDrawRect().Right - edit->LastDrawRect().Left, 10);
   EXPECT_TRUE(p.InsideHas(highlight));
@@ -421,6 +458,7 @@ TEST_F(NumEditWin, ClickingClearsTheSelectionAndDoubleClickingSelects) {
   ClickAt(Wnd(), 5, 5);
   ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == Wnd(); }));
   EXPECT_EQ(edit->SelLength(), 0);  // entry selected it, the press cleared it
+  ::Sleep(::GetDoubleClickTime() + 100);  // so that the next press starts a new pair
   ClickAt(Wnd(), 5, 5, true);
   EXPECT_EQ(edit->SelLength(), 5);
 }
