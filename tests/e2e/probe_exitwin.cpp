@@ -6,9 +6,11 @@
 // LogOffWindows, Suspend, Hibernate, ...). The message of a failure is printed
 // as UTF-8 on one line; the exit code is 0 whether or not the operation
 // succeeded, and 2 for an unknown operation. The first line on stderr names
-// the calling thread as Wine's relay record writes it ("thread 0024"), so a
-// recording of the calls can be narrowed to this program. The last line on
-// stderr tells whether the shutdown privilege is enabled in the process token
+// the calling thread as Wine's relay record writes it and the address range of
+// this program's image ("thread 0024 image 140000000-14009f000"), so that a
+// recording of the calls can be narrowed to the calls this program made
+// itself; "end of operation" follows once the operation has returned or raised. The last line
+// on stderr tells whether the shutdown privilege is enabled in the process token
 // afterwards ("shutdown privilege enabled" or "... disabled"), read back from
 // the token itself.
 #include <windows.h>
@@ -67,7 +69,12 @@ void PrintLine(const String& text) {
 
 int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // the message's bytes exactly as encoded
-  std::fprintf(stderr, "thread %04lx\n", static_cast<unsigned long>(GetCurrentThreadId()));
+  const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+  std::fprintf(stderr, "thread %04lx image %llx-%llx\n", static_cast<unsigned long>(GetCurrentThreadId()),
+               static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(image)),
+               static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(image) + nt->OptionalHeader.SizeOfImage));
   std::fflush(stderr);
   const Operation* chosen = nullptr;
   for (const Operation& op : kOperations)
@@ -82,6 +89,8 @@ int main(int argc, char** argv) {
   } catch (const Exception& e) {
     PrintLine(e.Message());
   }
+  std::fprintf(stderr, "end of operation\n");
+  std::fflush(stderr);
   std::fprintf(stderr, "shutdown privilege %s\n", ShutdownPrivilegeEnabled() ? "enabled" : "disabled");
   return 0;
 }
