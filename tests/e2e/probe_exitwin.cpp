@@ -3,8 +3,10 @@
 //   probe_exitwin OPERATION
 //
 // OPERATION is a method name of TExitWin (PowerOffWindows, RebootWindows,
-// LogOffWindows, Suspend, Hibernate, ...). The message of a failure is printed
-// as UTF-8 on one line; the exit code is 0 whether or not the operation
+// LogOffWindows, Suspend, Hibernate, ...), or one of the engine's routines
+// IsShell472OrLater (prints "true" or "false") and ExitWindows16 (restart code
+// 0x42; prints its result). The message of a failure is printed as UTF-8 on
+// one line; the exit code is 0 whether or not the operation
 // succeeded, and 2 for an unknown operation. The first line on stderr names
 // the calling thread as Wine's relay record writes it and the address range of
 // this program's image ("thread 0024 image 140000000-14009f000"), so that a
@@ -28,14 +30,27 @@ namespace {
 struct Operation {
   const char* name;
   void (TExitWin::*method)();
+  void (*routine)();
 };
 
+void PrintLine(const String& text);
+
+void PrintShellTest() { PrintLine(IsShell472OrLater() ? u"true" : u"false"); }
+void PrintExitWindows16() { PrintLine(IntToStr(ExitWindows16(0x42, 0))); }
+
 const Operation kOperations[] = {
-    {"PowerOffWindows", &TExitWin::PowerOffWindows}, {"ShutdownWindows", &TExitWin::ShutdownWindows},
-    {"RebootWindows", &TExitWin::RebootWindows},     {"RestartWindows", &TExitWin::RestartWindows},
-    {"LogOffWindows", &TExitWin::LogOffWindows},     {"ForceWindows", &TExitWin::ForceWindows},
-    {"ForceHungWindows", &TExitWin::ForceHungWindows}, {"ExitToDosMode", &TExitWin::ExitToDosMode},
-    {"Suspend", &TExitWin::Suspend},                 {"Hibernate", &TExitWin::Hibernate},
+    {"PowerOffWindows", &TExitWin::PowerOffWindows, nullptr},
+    {"ShutdownWindows", &TExitWin::ShutdownWindows, nullptr},
+    {"RebootWindows", &TExitWin::RebootWindows, nullptr},
+    {"RestartWindows", &TExitWin::RestartWindows, nullptr},
+    {"LogOffWindows", &TExitWin::LogOffWindows, nullptr},
+    {"ForceWindows", &TExitWin::ForceWindows, nullptr},
+    {"ForceHungWindows", &TExitWin::ForceHungWindows, nullptr},
+    {"ExitToDosMode", &TExitWin::ExitToDosMode, nullptr},
+    {"Suspend", &TExitWin::Suspend, nullptr},
+    {"Hibernate", &TExitWin::Hibernate, nullptr},
+    {"IsShell472OrLater", nullptr, PrintShellTest},
+    {"ExitWindows16", nullptr, PrintExitWindows16},
 };
 
 bool ShutdownPrivilegeEnabled() {
@@ -84,8 +99,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    TExitWin engine(nullptr);
-    (engine.*chosen->method)();
+    TExitWin engine(nullptr);  // fills the version record the routines read
+    if (chosen->method) (engine.*chosen->method)();
+    else chosen->routine();
   } catch (const Exception& e) {
     PrintLine(e.Message());
   }

@@ -7,6 +7,7 @@ the calls the operation itself made, in order. Under Wine ExitWindowsEx ends
 only the prefix's own session, and the probe, a console program, outlives it.
 """
 import re
+import subprocess
 
 from e2e import scenario, check
 
@@ -36,10 +37,10 @@ def permission(function):
     ]
 
 
-def run_probe(s, operation):
-    """Runs the probe; returns its message, the calls of the operation, and
+def run_probe(s, operation, recorded=RECORDED):
+    """Runs the probe; returns what it printed, the calls of the operation, and
     whether the shutdown privilege is enabled in its token afterwards."""
-    proc = s.run(PROBE, operation, relay_include=RECORDED, timeout=120)
+    proc = s.run(PROBE, operation, relay_include=recorded, timeout=120)
     check(proc.code == 0, f"{operation}: probe exit code {proc.code}")
     lines = proc.relay_path.read_text(encoding="utf-8", errors="replace").splitlines()
     head = next((re.fullmatch(r"thread ([0-9a-f]+) image ([0-9a-f]+)-([0-9a-f]+)", l) for l in lines
@@ -117,3 +118,30 @@ def _(s):
     check_calls("Hibernate", calls, permission("IsPwrHibernateAllowed") + PRIVILEGE +
                 [r"kernel32\.SetSystemPowerState\(00000000,00000000\)"])
     check(enabled, "the shutdown privilege is not enabled in the token")
+
+
+SHELL_TEST = ";".join(["version.*", "kernel32.GetLocaleInfoW"])
+
+
+@scenario("exit engine: the shell test reads Shell32.dll's version the way the user writes numbers")
+def _(s):
+    answer, calls, _ = run_probe(s, "IsShell472OrLater", SHELL_TEST)
+    check(answer == "true", f"Wine's shell counts as older than 4.72: {answer!r}")
+    check_calls("IsShell472OrLater", calls, [
+        r'version\.GetFileVersionInfoSizeW\(\w+ L"Shell32\.dll",\w+\)',
+        r'version\.GetFileVersionInfoW\(\w+ L"Shell32\.dll",00000000,(?P<size>\w+),(?P<block>\w+)\)',
+        r'version\.VerQueryValueW\((?P<block>\w+),\w+ L"\\\\",\w+,\w+\)',  # the root block "\"
+        r"kernel32\.GetLocaleInfoW\(00000400,0000000e,00000000,00000000\)",
+        r"kernel32\.GetLocaleInfoW\(00000400,0000000e,\w+,00000002\)",
+    ])
+    subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\International", "/v", "sDecimal", "/d", ",", "/f"],
+                   env=s.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    answer, _, _ = run_probe(s, "IsShell472OrLater", SHELL_TEST)
+    check(answer == "false", f"a decimal comma still reads the version text: {answer!r}")
+
+
+@scenario("exit engine: a 64-bit program has no 16-bit restart and frees nothing it did not load")
+def _(s):
+    message, calls, _ = run_probe(s, "ExitWindows16")
+    check(message == "User.exe の呼び出しに失敗しました。", f"ExitWindows16 gave {message!r}")
+    check_calls("ExitWindows16", calls, [])
