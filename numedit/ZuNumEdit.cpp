@@ -385,8 +385,9 @@ void TZuNumEditCore::InputMinus() {
     return Commit(positive);
   }
   String candidate = u"-" + FText;
-  // A minus on zero starts a negative number the way a calculator does.
-  if (!FDecimalFixed && candidate == u"-0") candidate = u"-1";
+  // A minus on zero starts a negative number the way a calculator does,
+  // unless no digit at all is allowed before the point.
+  if (!FDecimalFixed && candidate == u"-0" && FIntegerLength > 0) candidate = u"-1";
   if (!TextFits(candidate)) return Refuse();
   Commit(candidate);
 }

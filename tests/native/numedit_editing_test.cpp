@@ -135,6 +135,15 @@ TEST_F(NumEditEditing, TypingTable) {
   }
 }
 
+TEST_F(NumEditEditing, MinusOnZeroWithoutIntegerDigitsKeepsTheZero) {
+  e.SetIntegerLength(0);
+  e.Clear();  // the one value with a digit that IntegerLength 0 still allows
+  Type(u"-");
+  EXPECT_EQ(e.Text(), u"-0");
+  Type(u".5");
+  EXPECT_EQ(e.Text(), u"-0.5");
+}
+
 struct WidthCase {
   int32_t clientWidth;
   bool comma;
