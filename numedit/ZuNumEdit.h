@@ -1,7 +1,8 @@
-// The numeric edit control without its window: the value and the shown text,
-// the editing decisions and the geometry. The window class derives from this
-// and supplies the few facts and actions of its window through the Host hooks;
-// platform calls go through NumEditPlatform().
+// The numeric edit control. TZuNumEditCore is the control without its window:
+// the value and the shown text, the editing decisions and the geometry, with
+// platform calls through NumEditPlatform(). TZuNumEdit (Windows build) is the
+// window, which supplies the few facts and actions the logic needs through
+// the Host hooks.
 #pragma once
 
 #include <cstdint>
