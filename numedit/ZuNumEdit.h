@@ -262,21 +262,19 @@ private:
 // The numeric edit control: a self-drawn window around the logic above.
 class TZuNumEdit : public TWinControl, public TZuNumEditCore {
 public:
-  using TMouseMoveEvent = std::function<void(TComponent* sender, TShiftState shift, int x, int y)>;
-
   explicit TZuNumEdit(TComponent* owner = nullptr);
   ~TZuNumEdit() override;
 
   // After the base control's handling, a new parent measures the font, fits
   // the height and resets the background to the window colour.
-  void SetParent(TWinControl* parent);
+  void SetParent(TWinControl* parent) override;
   // A sunken 3-D edge instead of a flat line (with BorderStyle bsSingle).
   bool Ctl3D() const { return FCtl3D; }
   void SetCtl3D(bool value);
 
-  TMouseMoveEvent OnMouseMove;
-
 protected:
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyPress(char16_t& key) override;
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
   void DblClick() override;
@@ -319,11 +317,8 @@ private:
   void Paint();
   void EraseBackground(HDC dc);
   SIZE BorderSize();  // what the border takes off the window's size
-  void KeyDownMessage(TMessage& message);
-  void KeyPressMessage(TMessage& message);
 
   bool FCtl3D = true;
-  bool FInKeyMessage = false;
   bool FLeftPressed = false;
   int FMeasuredDpi = 0;
   TFont FCanvasFont;  // declared before the DC that may hold it

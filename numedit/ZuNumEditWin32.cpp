@@ -18,32 +18,6 @@ COLORREF ResolveColor(TColor color) {
   return color;
 }
 
-// Puts an event field back as it was at the end of a scope.
-template <typename Event>
-class TRestoreEvent {
-public:
-  TRestoreEvent(Event& field, Event& saved) : FField(field), FSaved(saved) {}
-  ~TRestoreEvent() { FField = std::move(FSaved); }
-  TRestoreEvent(const TRestoreEvent&) = delete;
-  TRestoreEvent& operator=(const TRestoreEvent&) = delete;
-
-private:
-  Event& FField;
-  Event& FSaved;
-};
-
-// A flag raised for the length of a scope.
-class TRaised {
-public:
-  explicit TRaised(bool& flag) : FFlag(flag) { FFlag = true; }
-  ~TRaised() { FFlag = false; }
-  TRaised(const TRaised&) = delete;
-  TRaised& operator=(const TRaised&) = delete;
-
-private:
-  bool& FFlag;
-};
-
 }  // namespace
 
 // ---- the measuring DC ---------------------------------------------------------
@@ -227,46 +201,18 @@ void TZuNumEdit::Paint() {
 
 // ---- messages ---------------------------------------------------------------------
 
-// The toolkit raises OnKeyDown after the form's key preview and offers no
-// step behind the event, so for the length of one key message the control's
-// own handling rides behind whatever handler the host has set.
-void TZuNumEdit::KeyDownMessage(TMessage& message) {
-  if (FInKeyMessage) return TWinControl::WndProc(message);
-  TRaised inKey(FInKeyMessage);
-  TKeyEvent hosts = std::move(OnKeyDown);
-  TRestoreEvent<TKeyEvent> restore(OnKeyDown, hosts);
-  OnKeyDown = [this, &hosts](TComponent* sender, WORD& key, TShiftState shift) {
-    HandleKeyDown(key, shift, [&] {
-      if (hosts) hosts(sender, key, shift);
-    });
-  };
-  TWinControl::WndProc(message);
+// The host's key events come first, then the control's own handling.
+void TZuNumEdit::KeyDown(WORD& key, TShiftState shift) {
+  HandleKeyDown(key, shift, [&] { TWinControl::KeyDown(key, shift); });
 }
 
-void TZuNumEdit::KeyPressMessage(TMessage& message) {
-  if (FInKeyMessage) return TWinControl::WndProc(message);
-  TRaised inKey(FInKeyMessage);
-  TKeyPressEvent hosts = std::move(OnKeyPress);
-  TRestoreEvent<TKeyPressEvent> restore(OnKeyPress, hosts);
-  OnKeyPress = [this, &hosts](TComponent* sender, char16_t& key) {
-    HandleKeyPress(key, [&] {
-      if (hosts) hosts(sender, key);
-    });
-  };
-  TWinControl::WndProc(message);
+void TZuNumEdit::KeyPress(char16_t& key) {
+  HandleKeyPress(key, [&] { TWinControl::KeyPress(key); });
 }
 
 void TZuNumEdit::WndProc(TMessage& message) {
   const auto base = [&] { TWinControl::WndProc(message); };
   switch (message.Msg) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-      return KeyDownMessage(message);
-    case WM_CHAR:
-      // Tab moves the focus in the key-down and never belongs to the control;
-      // the character that the message loop still makes of it is dropped.
-      if (message.WParam == VK_TAB) return;
-      return KeyPressMessage(message);
     case WM_IME_CHAR:
       message.WParam = MapImeChar(static_cast<char16_t>(message.WParam));
       return base();
@@ -310,16 +256,8 @@ void TZuNumEdit::WndProc(TMessage& message) {
       return;
     }
     case WM_MOUSEMOVE: {
-      const int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
-      TShiftState shift = 0;
-      if (message.WParam & MK_SHIFT) shift |= ssShift;
-      if (message.WParam & MK_CONTROL) shift |= ssCtrl;
-      if (message.WParam & MK_LBUTTON) shift |= ssLeft;
-      if (message.WParam & MK_RBUTTON) shift |= ssRight;
-      return HandleMouseMove((message.WParam & MK_LBUTTON) != 0, x, [&] {
-        if (OnMouseMove) OnMouseMove(this, shift, x, y);
-        base();
-      });
+      // The base handling raises OnMouseMove.
+      return HandleMouseMove((message.WParam & MK_LBUTTON) != 0, GET_X_LPARAM(message.LParam), base);
     }
     case WM_ERASEBKGND:
       EraseBackground(reinterpret_cast<HDC>(message.WParam));

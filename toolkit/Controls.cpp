@@ -312,6 +312,16 @@ void TWinControl::WndProc(TMessage& message) {
     case WM_LBUTTONUP: DoMouse(message, mbLeft, false); break;
     case WM_RBUTTONUP: DoMouse(message, mbRight, false); break;
     case WM_MBUTTONUP: DoMouse(message, mbMiddle, false); break;
+    case WM_MOUSEMOVE:
+      if (OnMouseMove) {
+        TShiftState shift = 0;
+        if (message.WParam & MK_SHIFT) shift |= ssShift;
+        if (message.WParam & MK_CONTROL) shift |= ssCtrl;
+        if (message.WParam & MK_LBUTTON) shift |= ssLeft;
+        if (message.WParam & MK_RBUTTON) shift |= ssRight;
+        OnMouseMove(this, shift, GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam));
+      }
+      break;
     case WM_LBUTTONDBLCLK:
       DblClick();
       break;
@@ -346,14 +356,32 @@ bool TWinControl::DoKeyDown(TMessage& message) {
   const TShiftState shift = KeyboardShiftState();
   TWinControl* top = TopLevelControl();
   if (top != this && top->PreviewKeyDown(key, shift)) return true;
-  if (key && OnKeyDown) OnKeyDown(this, key, shift);
+  if (key) KeyDown(key, shift);
   message.WParam = key;
   if (key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE) {
     const LRESULT code = Perform(WM_GETDLGCODE, key, 0);
-    const bool wanted = (code & DLGC_WANTALLKEYS) || (key == VK_TAB && (code & DLGC_WANTTAB));
-    if (!wanted && top->DialogKey(this, key, shift)) return true;
+    const bool wanted = key == VK_TAB ? (code & DLGC_WANTTAB) != 0 : (code & DLGC_WANTALLKEYS) != 0;
+    if (!wanted && top->DialogKey(this, key, shift)) {
+      // The character the message loop already made of the key goes too:
+      // the key moved the focus or pressed a button, and is not typing.
+      MSG pending;
+      ::PeekMessageW(&pending, FHandle, WM_CHAR, WM_CHAR, PM_REMOVE);
+      return true;
+    }
   }
   return key == 0;
+}
+
+void TWinControl::KeyDown(WORD& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+}
+
+void TWinControl::KeyUp(WORD& key, TShiftState shift) {
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+}
+
+void TWinControl::KeyPress(char16_t& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
 }
 
 bool TWinControl::DoKeyUp(TMessage& message) {
@@ -361,7 +389,7 @@ bool TWinControl::DoKeyUp(TMessage& message) {
   const TShiftState shift = KeyboardShiftState();
   TWinControl* top = TopLevelControl();
   if (top != this && top->PreviewKeyUp(key, shift)) return true;
-  if (key && OnKeyUp) OnKeyUp(this, key, shift);
+  if (key) KeyUp(key, shift);
   message.WParam = key;
   return key == 0;
 }
@@ -370,7 +398,7 @@ bool TWinControl::DoKeyPress(TMessage& message) {
   char16_t key = static_cast<char16_t>(message.WParam);
   TWinControl* top = TopLevelControl();
   if (top != this && top->PreviewKeyPress(key)) return true;
-  if (key && OnKeyPress) OnKeyPress(this, key);
+  if (key) KeyPress(key);
   message.WParam = key;
   return key == 0;
 }

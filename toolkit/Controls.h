@@ -21,6 +21,7 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 using TKeyEvent = std::function<void(TComponent* sender, WORD& key, TShiftState shift)>;
 using TKeyPressEvent = std::function<void(TComponent* sender, char16_t& key)>;
 using TMouseEvent = std::function<void(TComponent* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TComponent* sender, TShiftState shift, int x, int y)>;
 
 // Control notifications reflected back to the control that sent them.
 constexpr UINT CN_BASE = 0xBC00;
@@ -84,7 +85,7 @@ public:
   ~TWinControl() override;
 
   TWinControl* Parent() const { return FParent; }
-  void SetParent(TWinControl* parent);
+  virtual void SetParent(TWinControl* parent);
   int ControlCount() const { return static_cast<int>(FControls.size()); }
   TWinControl* Controls(int index) const { return FControls.at(static_cast<size_t>(index)); }
 
@@ -155,6 +156,7 @@ public:
   TKeyPressEvent OnKeyPress;
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
 
 protected:
   virtual void CreateParams(TCreateParams& params);
@@ -166,6 +168,12 @@ protected:
   virtual void HandleDestroyed() {}
   virtual void Click();
   virtual void DblClick();
+  // A control's own key handling, after the top-level control's preview. The
+  // base versions raise OnKeyDown, OnKeyUp and OnKeyPress; a key set to 0 is
+  // used up.
+  virtual void KeyDown(WORD& key, TShiftState shift);
+  virtual void KeyUp(WORD& key, TShiftState shift);
+  virtual void KeyPress(char16_t& key);
   // Key handling of the top-level control before the focused one sees a key;
   // true when the key was used up.
   virtual bool PreviewKeyDown(WORD& key, TShiftState shift) { return false; }

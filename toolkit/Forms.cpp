@@ -214,6 +214,20 @@ void TForm::WndProc(TMessage& message) {
     case WM_CLOSE:
       Close();
       return;
+    case WM_NEXTDLGCTL: {
+      // wParam names the window itself (lParam 1), or asks for the next
+      // (0) or previous (non-zero) tab stop from the focused control.
+      HWND target = nullptr;
+      if (message.LParam) {
+        target = reinterpret_cast<HWND>(message.WParam);
+      } else {
+        HWND focus = ::GetFocus();
+        if (!focus || !::IsChild(Handle(), focus)) focus = nullptr;
+        target = ::GetNextDlgTabItem(Handle(), focus, message.WParam != 0);
+      }
+      if (target) ::SetFocus(target);
+      return;
+    }
     case WM_ACTIVATE: {
       const bool active = LOWORD(message.WParam) != WA_INACTIVE;
       if (active != FActive) {
