@@ -11,6 +11,7 @@
 //   driver press HWND TEXT                        clicks the child button captioned TEXT
 //   driver key HWND VK [VK...]                    posts key down/up pairs (hex or decimal)
 //   driver click HWND X Y [right]                 posts a mouse click in client coordinates
+//   driver send HWND MSG [WPARAM LPARAM]         sends a message, prints its result
 //   driver screenshot FILE.bmp                    the whole screen
 //   driver read-file PATH                         prints a file's bytes as hex
 //   driver appdata                                prints the roaming application-data folder
@@ -31,13 +32,12 @@ std::string Utf8(const std::wstring& s) {
   return out;
 }
 
+// The window's own text as the system keeps it: no message is sent, so a
+// window whose thread is busy cannot hold the driver up.
 std::wstring Text(HWND wnd) {
   wchar_t buffer[4096];
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(wnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
-                           &length))
-    return {};
-  return std::wstring(buffer, length);
+  const int n = InternalGetWindowText(wnd, buffer, 4096);
+  return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
 std::wstring ClassOf(HWND wnd) {
@@ -226,6 +226,18 @@ int wmain(int argc, wchar_t** argv) {
     const bool right = argc >= 6 && std::wstring(argv[5]) == L"right";
     PostMessageW(wnd, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, at);
     PostMessageW(wnd, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
+    return 0;
+  }
+  if (cmd == L"send" && argc >= 4) {
+    DWORD_PTR result = 0;
+    const WPARAM wp = argc >= 5 ? wcstoull(argv[4], nullptr, 0) : 0;
+    const LPARAM lp = argc >= 6 ? static_cast<LPARAM>(wcstoll(argv[5], nullptr, 0)) : 0;
+    if (!SendMessageTimeoutW(ParseHwnd(argv[2]), wcstoul(argv[3], nullptr, 0), wp, lp, SMTO_ABORTIFHUNG, 5000,
+                             &result))
+      return 1;
+    char buffer[32];
+    snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(result));
+    PrintLine(buffer);
     return 0;
   }
   if (cmd == L"screenshot" && argc >= 3) return Screenshot(argv[2]);
