@@ -336,10 +336,22 @@ void TApplication::HandleException() {
   try {
     throw;
   } catch (const Exception& e) {
-    ShowException(e);
+    ReportException(e);
   } catch (const std::exception& e) {
-    ShowException(Exception(FromUtf8(e.what())));
+    ReportException(Exception(FromUtf8(e.what())));
   } catch (...) {
-    ShowException(Exception(u"予期しないエラーが発生しました。"));
+    ReportException(Exception(u"予期しないエラーが発生しました。"));
   }
+}
+
+void TApplication::ReportException(const Exception& error) {
+  if (OnException) {
+    try {
+      OnException(this, error);
+      return;
+    } catch (...) {
+      // A failing handler must not hide the error: the box shows it.
+    }
+  }
+  ShowException(error);
 }

@@ -14,6 +14,7 @@ constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7;
 
 using TCloseEvent = std::function<void(TComponent* sender, TCloseAction& action)>;
 using TCloseQueryEvent = std::function<void(TComponent* sender, bool& canClose)>;
+using TExceptionEvent = std::function<void(TComponent* sender, const Exception& error)>;
 
 class TForm : public TWinControl {
 public:
@@ -105,8 +106,10 @@ public:
   // message with "." added when its last character is above ".", the error
   // icon and one OK button.
   void ShowException(const Exception& error);
-  // Reports the exception in flight (call from a catch block).
+  // Reports the exception in flight (call from a catch block): to
+  // OnException when it is set, else with ShowException.
   void HandleException();
+  TExceptionEvent OnException;
   // A message box titled with the application title.
   int MessageBox(const String& text, UINT flags);
   int MessageBox(const String& text, const String& caption, UINT flags);
@@ -116,6 +119,7 @@ public:
 
 private:
   bool ProcessMessage(MSG& msg);
+  void ReportException(const Exception& error);
   String FTitle;
   TForm* FMainForm = nullptr;
   bool FShowMainForm = true;
