@@ -1,8 +1,8 @@
 #include "droptarget/DropApi.h"
 
-#include <shellapi.h>
+#include "toolkit/Forms.h"  // windows.h first
 
-#include "toolkit/Forms.h"
+#include <shellapi.h>
 
 namespace {
 
