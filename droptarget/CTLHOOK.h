@@ -12,6 +12,8 @@
 #include "toolkit/Classes.h"
 #include "toolkit/Messages.h"
 
+// What to hook: the control named by Control, or the form holding it (the
+// form owning the hook when no control is named).
 enum THookTarget : uint8_t { htControl = 0, htForm = 1 };
 
 class TControlHook : public TComponent {

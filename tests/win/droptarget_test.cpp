@@ -3,6 +3,7 @@
 // the window's accept-files style, the error report, the re-created window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -237,6 +238,53 @@ TEST_F(DropWin, DestroyedDropTargetLeavesTheWindowUnregistered) {
   wchar_t text[16] = {};
   ::GetWindowTextW(Wnd(), text, 16);
   EXPECT_EQ(S(text), u"still alive");
+}
+
+// What a message box of this thread shows: its title and its texts.
+struct TBoxSeen {
+  String Title;
+  std::vector<String> Texts;
+};
+TBoxSeen gBox;
+
+void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
+  EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND wnd, LPARAM) -> BOOL {
+        wchar_t name[32] = {};
+        ::GetClassNameW(wnd, name, 32);
+        if (S(name) != u"#32770") return TRUE;
+        wchar_t title[64] = {};
+        ::GetWindowTextW(wnd, title, 64);
+        gBox.Title = S(title);
+        ::EnumChildWindows(
+            wnd,
+            [](HWND child, LPARAM) -> BOOL {
+              wchar_t text[128] = {};
+              ::GetWindowTextW(child, text, 128);
+              gBox.Texts.push_back(S(text));
+              return TRUE;
+            },
+            0);
+        ::PostMessageW(wnd, WM_COMMAND, IDOK, 0);
+        return FALSE;
+      },
+      0);
+}
+
+TEST_F(DropWin, FailingReportHandlerStillShowsTheErrorBox) {
+  const String title = Application->Title();
+  Application->SetTitle(u"Tolvi");
+  Application->OnException = [](TComponent*, const Exception&) { throw Exception(u"lost"); };
+  dst->SetOnFileDrop([](TComponent*, const TStrings&, int32_t, int32_t) { throw Exception(u"読み込めません"); });
+  gBox = {};
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, CloseMessageBox);
+  const HDROP drop = Drop({u"C:\\x.jpg"});
+  ::KillTimer(nullptr, timer);
+  Application->SetTitle(title);
+  EXPECT_EQ(Finished(drop), 1);
+  EXPECT_EQ(gBox.Title, u"Tolvi");
+  EXPECT_EQ(std::count(gBox.Texts.begin(), gBox.Texts.end(), ErrorReportText(u"読み込めません")), 1);
 }
 
 }  // namespace
