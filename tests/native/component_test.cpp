@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "toolkit/Classes.h"
+
+namespace {
+
+std::vector<std::string> gLog;
+
+struct Probe : TComponent {
+  std::string tag;
+  Probe(TComponent* owner, std::string t) : TComponent(owner), tag(std::move(t)) {}
+  ~Probe() override { gLog.push_back("~" + tag); }
+  TComponent* watched = nullptr;
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    if (op == opRemove && c == watched) {
+      gLog.push_back(tag + " lost " + static_cast<Probe*>(c)->tag);
+      watched = nullptr;
+    }
+  }
+};
+
+TEST(Component, OwnerDestroysWhatItOwnsNewestFirst) {
+  gLog.clear();
+  auto* owner = new Probe(nullptr, "owner");
+  auto* a = new Probe(owner, "a");
+  new Probe(owner, "b");
+  new Probe(a, "a1");
+  EXPECT_EQ(owner->ComponentCount(), 2);
+  EXPECT_EQ(a->Owner(), owner);
+  delete owner;
+  EXPECT_EQ(gLog, (std::vector<std::string>{"~owner", "~b", "~a", "~a1"}));
+}
+
+TEST(Component, FreeNotificationReachesHoldersOfAReferenceOnce) {
+  gLog.clear();
+  Probe holder(nullptr, "holder");
+  auto* target = new Probe(nullptr, "target");
+  holder.watched = target;
+  target->FreeNotification(&holder);
+  target->FreeNotification(&holder);  // asking twice is asking once
+  delete target;
+  EXPECT_EQ(gLog, (std::vector<std::string>{"~target", "holder lost target"}));
+  EXPECT_EQ(holder.watched, nullptr);
+
+  // Either side may go first: the survivor is not told about a gone holder.
+  gLog.clear();
+  auto* holder2 = new Probe(nullptr, "holder2");
+  Probe target2(nullptr, "target2");
+  holder2->watched = &target2;
+  target2.FreeNotification(holder2);
+  delete holder2;
+  EXPECT_EQ(gLog, (std::vector<std::string>{"~holder2"}));
+}
+
+TEST(Component, SiblingsHearOfEachOtherThroughTheOwner) {
+  gLog.clear();
+  Probe owner(nullptr, "owner");
+  auto* a = new Probe(&owner, "a");
+  auto* b = new Probe(&owner, "b");
+  a->watched = b;
+  delete b;
+  EXPECT_EQ(gLog, (std::vector<std::string>{"~b", "a lost b"}));
+  EXPECT_EQ(owner.ComponentCount(), 1);
+}
+
+TEST(Component, NamesStatesAndOwnershipMoves) {
+  Probe owner(nullptr, "owner"), other(nullptr, "other");
+  auto* c = new Probe(&owner, "c");
+  c->SetName(u"DropDst");
+  EXPECT_EQ(owner.FindComponent(u"dropdst"), c);
+  EXPECT_EQ(owner.FindComponent(u""), nullptr);
+  other.InsertComponent(c);
+  EXPECT_EQ(owner.ComponentCount(), 0);
+  EXPECT_EQ(c->Owner(), &other);
+
+  other.SetDesigning(true);
+  EXPECT_TRUE(c->InState(csDesigning));
+  c->BeginLoading();
+  EXPECT_TRUE(c->InState(csLoading));
+  c->Loaded();
+  EXPECT_FALSE(c->InState(csLoading));
+}
+
+TEST(ErrorReportText, AddsAPointAfterCharactersAboveIt) {
+  struct Case { const char16_t* message; const char16_t* shown; };
+  const Case cases[] = {
+      {u"", u""}, {u"abc", u"abc."}, {u"abc.", u"abc."}, {u"abc!", u"abc!"}, {u"abc-", u"abc-"},
+      {u"99", u"99."}, {u"/", u"/."}, {u"フック先を特定できません。", u"フック先を特定できません。."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ErrorReportText(c.message), c.shown) << ToUtf8(c.message);
+}
+
+}  // namespace
