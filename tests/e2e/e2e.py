@@ -241,9 +241,9 @@ def load_scenarios():
     sys.path.insert(0, str(here))
     sys.modules.setdefault("e2e", sys.modules[__name__])
     for path in sorted(here.glob("scenarios_*.py")):
-        spec = importlib.util.spec_from_file_location(path.stem, path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        loader_spec = importlib.util.spec_from_file_location(path.stem, path)
+        module = importlib.util.module_from_spec(loader_spec)
+        loader_spec.loader.exec_module(module)
 
 
 def main():
