@@ -13,11 +13,17 @@ struct Probe : TComponent {
   std::string tag;
   Probe(TComponent* owner, std::string t) : TComponent(owner), tag(std::move(t)) {}
   ~Probe() override { gLog.push_back("~" + tag); }
+  // A reference to another component; only its address is used once it goes.
   TComponent* watched = nullptr;
+  std::string watchedTag;
+  void Watch(Probe* other) {
+    watched = other;
+    watchedTag = other->tag;
+  }
   void Notification(TComponent* c, TOperation op) override {
     TComponent::Notification(c, op);
     if (op == opRemove && c == watched) {
-      gLog.push_back(tag + " lost " + static_cast<Probe*>(c)->tag);
+      gLog.push_back(tag + " lost " + watchedTag);
       watched = nullptr;
     }
   }
@@ -39,7 +45,7 @@ TEST(Component, FreeNotificationReachesHoldersOfAReferenceOnce) {
   gLog.clear();
   Probe holder(nullptr, "holder");
   auto* target = new Probe(nullptr, "target");
-  holder.watched = target;
+  holder.Watch(target);
   target->FreeNotification(&holder);
   target->FreeNotification(&holder);  // asking twice is asking once
   delete target;
@@ -50,7 +56,7 @@ TEST(Component, FreeNotificationReachesHoldersOfAReferenceOnce) {
   gLog.clear();
   auto* holder2 = new Probe(nullptr, "holder2");
   Probe target2(nullptr, "target2");
-  holder2->watched = &target2;
+  holder2->Watch(&target2);
   target2.FreeNotification(holder2);
   delete holder2;
   EXPECT_EQ(gLog, (std::vector<std::string>{"~holder2"}));
@@ -61,7 +67,7 @@ TEST(Component, SiblingsHearOfEachOtherThroughTheOwner) {
   Probe owner(nullptr, "owner");
   auto* a = new Probe(&owner, "a");
   auto* b = new Probe(&owner, "b");
-  a->watched = b;
+  a->Watch(b);
   delete b;
   EXPECT_EQ(gLog, (std::vector<std::string>{"~b", "a lost b"}));
   EXPECT_EQ(owner.ComponentCount(), 1);
