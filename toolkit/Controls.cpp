@@ -580,6 +580,42 @@ void TPanel::CreateParams(TCreateParams& params) {
   params.Style |= WS_CLIPCHILDREN;
 }
 
+TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
+  SetTabStop(true);
+  SetBounds(0, 0, 113, 17);
+}
+
+void TRadioButton::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.WinClassName = u"Tolvi.RadioButton";
+  params.BaseClassName = u"BUTTON";
+  params.Style |= BS_AUTORADIOBUTTON;
+}
+
+void TRadioButton::CreateHandleDone() {
+  ::SendMessageW(Handle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// The system clears the other buttons of the group itself, so the window
+// holds the truth once it exists.
+bool TRadioButton::Checked() {
+  if (HandleAllocated()) FChecked = ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return FChecked;
+}
+
+void TRadioButton::SetChecked(bool value) {
+  FChecked = value;
+  if (HandleAllocated()) ::SendMessageW(Handle(), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TRadioButton::WndProc(TMessage& message) {
+  if (message.Msg == CN_COMMAND) {
+    if (HIWORD(message.WParam) == BN_CLICKED) Click();
+    return;
+  }
+  TWinControl::WndProc(message);
+}
+
 // ---- TTimer ---------------------------------------------------------------------
 
 namespace {

@@ -255,6 +255,23 @@ protected:
   void CreateParams(TCreateParams& params) override;
 };
 
+// An option button; the buttons of one parent form one group, and choosing
+// one clears the others.
+class TRadioButton : public TWinControl {
+public:
+  explicit TRadioButton(TComponent* owner = nullptr);
+  bool Checked();
+  void SetChecked(bool value);
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateHandleDone() override;
+  void WndProc(TMessage& message) override;
+
+private:
+  bool FChecked = false;  // while there is no window
+};
+
 // A message-loop timer.
 class TTimer : public TComponent {
 public:

@@ -45,6 +45,9 @@ public:
   // Destroys the form once the messages already queued have been handled.
   void Release();
   bool Active() const { return FActive; }
+  // True while ShowModal's loop runs; false again before the form is hidden
+  // at the end of the run.
+  bool InModal() const { return FInModal; }
 
   TNotifyEvent OnCreate;   // called by Application->CreateForm and by DoCreate
   TNotifyEvent OnDestroy;
