@@ -1,0 +1,143 @@
+#include "toolkit/pictures/Image.h"
+
+#include <vector>
+
+#include "toolkit/pictures/Resize.h"
+
+TImage::TImage(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 105, 105); }
+
+void TImage::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.WinClassName = u"Tolvi.Image";
+}
+
+void TImage::SetStretch(bool value) {
+  if (value == FStretch) return;
+  FStretch = value;
+  DropRendered();
+  Invalidate();
+}
+
+void TImage::SetPicture(TImage32 picture) {
+  FPicture = std::move(picture);
+  DropRendered();
+  Invalidate();
+}
+
+TPictureSize TImage::DrawTarget() {
+  if (!FStretch) return {};
+  if (HandleAllocated()) {
+    RECT r{};
+    ::GetClientRect(Handle(), &r);
+    return {r.right, r.bottom};
+  }
+  return {Scale(Width()), Scale(Height())};
+}
+
+COLORREF TImage::Background() const {
+  return Color() != kColorDefault ? Color() : ::GetSysColor(COLOR_BTNFACE);
+}
+
+void TImage::WndProc(TMessage& message) {
+  switch (message.Msg) {
+    case WM_ERASEBKGND:
+      message.Result = 1;  // WM_PAINT covers every pixel
+      return;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      const HDC dc = ::BeginPaint(Handle(), &ps);
+      Paint(dc);
+      ::EndPaint(Handle(), &ps);
+      message.Result = 0;
+      return;
+    }
+    case WM_PRINTCLIENT:
+      Paint(reinterpret_cast<HDC>(message.WParam));
+      message.Result = 0;
+      return;
+    case WM_SIZE:
+      if (FStretch) {
+        DropRendered();
+        Invalidate();
+      }
+      break;
+    default:
+      break;
+  }
+  TWinControl::WndProc(message);
+}
+
+void TImage::Paint(HDC dc) {
+  RECT client{};
+  ::GetClientRect(Handle(), &client);
+  const COLORREF background = Background();
+  int width = 0, height = 0;
+  if (!FPicture.Empty()) {
+    width = FStretch ? client.right : FPicture.Width();
+    height = FStretch ? client.bottom : FPicture.Height();
+  }
+  HBITMAP picture = width > 0 && height > 0 ? Rendered(dc, width, height, background) : nullptr;
+  if (picture) {
+    const HDC memory = ::CreateCompatibleDC(dc);
+    {
+      TSelectObject select(memory, picture);
+      ::BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    }
+    ::DeleteDC(memory);
+  } else {
+    width = height = 0;
+  }
+  // The rest of the view, when the picture does not cover it.
+  TBrushHandle brush(::CreateSolidBrush(background));
+  const RECT right{width, 0, client.right, client.bottom};
+  const RECT below{0, height, width, client.bottom};
+  if (right.left < right.right) ::FillRect(dc, &right, brush.Get());
+  if (below.top < below.bottom) ::FillRect(dc, &below, brush.Get());
+}
+
+HBITMAP TImage::Rendered(HDC dc, int width, int height, COLORREF background) {
+  if (FRendered && FRenderedWidth == width && FRenderedHeight == height && FRenderedBackground == background)
+    return FRendered.Get();
+  DropRendered();
+
+  // Resampled here rather than by StretchBlt: HALFTONE is not honoured
+  // everywhere, and every other stretch mode drops pixels.
+  TImage32 shown = FPicture.Width() == width && FPicture.Height() == height ? TImage32()
+                                                                            : ResizePicture(FPicture, width, height);
+  const TImage32& source = shown.Empty() ? FPicture : shown;
+  const uint32_t* pixels = source.Pixels().data();
+
+  // Premultiplied colours over the background: colour + background × (1 − alpha).
+  std::vector<uint32_t> composed;
+  if (source.HasAlpha()) {
+    composed.assign(source.Pixels().begin(), source.Pixels().end());
+    const uint32_t bg[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
+    for (uint32_t& pixel : composed) {
+      const uint32_t rest = 255 - (pixel >> 24);
+      uint32_t out = 0xFF000000u;
+      for (int c = 0; c < 3; ++c) {
+        const uint32_t value = ((pixel >> (8 * c)) & 0xFF) + (bg[c] * rest + 127) / 255;
+        out |= (value > 255 ? 255 : value) << (8 * c);
+      }
+      pixel = out;
+    }
+    pixels = composed.data();
+  }
+
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+
+  TBitmapHandle bitmap(::CreateCompatibleBitmap(dc, width, height));
+  if (!bitmap) return nullptr;
+  if (!::SetDIBits(dc, bitmap.Get(), 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS)) return nullptr;
+  FRendered = std::move(bitmap);
+  FRenderedWidth = width;
+  FRenderedHeight = height;
+  FRenderedBackground = background;
+  return FRendered.Get();
+}
