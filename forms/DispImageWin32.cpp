@@ -1,0 +1,106 @@
+// The picture window: the picture full screen, black around and behind it,
+// above every other window, with the taskbar out of the way.
+#include "forms/DispImage.h"
+
+#include "forms/TolviMain.h"
+#include "toolkit/pictures/Image.h"
+
+TDispImageForm* DispImageForm = nullptr;
+
+void LoadPictureFile(TImage* view, const String& fileName) {
+  // Decoded in full before the view lets go of what it shows.
+  TImage32 picture = DecodePictureFile(fileName, view->DrawTarget());
+  view->SetPicture(std::move(picture));
+}
+
+TDispImageForm::TDispImageForm(TComponent* owner) : TForm(owner) {
+  SetName(u"DispImageForm");
+  SetBorderStyle(bsNone);
+  SetColor(RGB(0, 0, 0));
+  SetFormStyle(fsStayOnTop);
+  SetWindowState(wsMaximized);
+  SetKeyPreview(true);
+  SetPosition(poScreenCenter);
+  SetClientSize(190, 138);
+
+  Image1 = new TImage(this);
+  Image1->SetName(u"Image1");
+  Image1->SetParent(this);
+  Image1->SetBounds(0, 0, 190, 138);
+  Image1->SetColor(RGB(0, 0, 0));
+  Image1->SetStretch(true);
+  Image1->OnMouseDown = [this](TComponent*, TMouseButton button, TShiftState, int, int) {
+    Image1MouseDown(button);
+  };
+
+  Timer1 = new TTimer(this);
+  Timer1->SetName(u"Timer1");
+  Timer1->SetEnabled(false);
+  Timer1->SetInterval(5000);
+  Timer1->SetOnTimer([this](TComponent*) { Timer1Timer(); });
+
+  OnCreate = [this](TComponent*) { FormCreate(); };
+  OnActivate = [this](TComponent*) { FormActivate(); };
+  OnDeactivate = [this](TComponent*) { FormDeactivate(); };
+  OnKeyPress = [this](TComponent*, char16_t& key) { FormKeyPress(key); };
+  OnCloseQuery = [this](TComponent*, bool& canClose) { FormCloseQuery(canClose); };
+  DoCreate();
+}
+
+TDispImageForm::~TDispImageForm() {
+  // The window goes in TForm's destructor, after this part of the object:
+  // the messages of its end must not reach these handlers any more.
+  OnCreate = nullptr;
+  OnActivate = nullptr;
+  OnDeactivate = nullptr;
+  OnKeyPress = nullptr;
+  OnCloseQuery = nullptr;
+  Image1->OnMouseDown = nullptr;
+  Timer1->SetOnTimer(nullptr);
+  RestoreTaskbar();
+  if (DispImageForm == this) DispImageForm = nullptr;
+}
+
+void TDispImageForm::WndProc(TMessage& message) {
+  TForm::WndProc(message);
+  switch (message.Msg) {
+    case WM_SIZE:
+      FitImage();
+      break;
+    case WM_SHOWWINDOW:
+      // Hidden by a call, not because its owner was minimised or hidden.
+      if (!message.WParam && !message.LParam) FormHide();
+      break;
+    case WM_ENDSESSION:
+      if (message.WParam) RestoreTaskbar();  // the process may end at any moment now
+      break;
+    default:
+      break;
+  }
+}
+
+void TDispImageForm::HostSetSize(int32_t width, int32_t height) {
+  SetBounds(Left(), Top(), width, height);
+  Image1->SetBounds(0, 0, width, height);
+}
+
+void TDispImageForm::HostLoadPicture(const String& fileName) { LoadPictureFile(Image1, fileName); }
+
+void TDispImageForm::HostStartTimer(uint32_t interval) {
+  Timer1->SetInterval(interval);
+  Timer1->SetEnabled(true);
+}
+
+void TDispImageForm::HostCancel() {
+  if (TolviMainForm) TolviMainForm->FCancel = true;
+}
+
+// The view covers the client area exactly, in the window's own pixels.
+void TDispImageForm::FitImage() {
+  if (!HandleAllocated() || !Image1) return;
+  RECT r{};
+  ::GetClientRect(Handle(), &r);
+  Image1->SetBounds(0, 0, ::MulDiv(r.right, 96, Dpi()), ::MulDiv(r.bottom, 96, Dpi()));
+  if (Image1->HandleAllocated())
+    ::SetWindowPos(Image1->Handle(), nullptr, 0, 0, r.right, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -1,0 +1,75 @@
+// The platform calls of the main window's exit sequence and of the picture
+// window, one for one with Win32. Handles travel as integers so that the
+// logic builds without <windows.h>. The real implementation lives in
+// FormsApiWin32.cpp (Windows build only); tests install a recording fake.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "toolkit/SysUtils.h"
+
+constexpr uintptr_t kInvalidHandleValue = static_cast<uintptr_t>(-1);
+constexpr uint32_t kErrorInvalidName = 123;
+
+constexpr int32_t kSwHide = 0;
+constexpr int32_t kSwShow = 5;
+constexpr int32_t kSmCxScreen = 0;
+constexpr int32_t kSmCyScreen = 1;
+
+constexpr uint32_t kMbYesNo = 0x4;
+constexpr uint32_t kMbIconInformation = 0x40;
+constexpr uint32_t kMbDefButton1 = 0x0;
+constexpr uint32_t kMbSetForeground = 0x10000;
+constexpr int32_t kIdYes = 6;
+constexpr int32_t kIdNo = 7;
+
+// WIN32_FIND_DATAW, as far as it is read.
+struct TFindData {
+  uint32_t FileAttributes = 0;
+  String FileName;
+};
+
+// A button of a message box and the text it is to carry.
+struct TBoxButton {
+  int32_t Id = 0;
+  String Caption;
+};
+
+// How a message box with our own button texts is to behave.
+struct TBoxSetup {
+  std::vector<TBoxButton> Buttons;
+  int32_t EscapeResult = 0;     // what Esc and closing the box answer; 0 leaves the system's way
+  bool CenterOnScreen = false;  // on the primary screen rather than over its owner
+};
+
+struct FormsApi {
+  virtual ~FormsApi() = default;
+
+  // kernel32: files
+  virtual uint32_t GetFileAttributesW(const String& fileName) = 0;
+  virtual uint32_t GetLastError() = 0;
+  virtual uintptr_t FindFirstFileW(const String& fileName, TFindData& data) = 0;
+  virtual int32_t FindClose(uintptr_t findFile) = 0;
+  // The whole of a file (CreateFileW, GetFileSizeEx, ReadFile, CloseHandle).
+  // False with `error` set when the platform refuses, or ERROR_FILE_TOO_LARGE
+  // when the file holds more than `maxSize` bytes.
+  virtual bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) = 0;
+  virtual String SysErrorMessage(uint32_t error) = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // user32
+  virtual uintptr_t FindWindowW(const String& className, const char16_t* windowName) = 0;
+  virtual int32_t ShowWindow(uintptr_t wnd, int32_t cmdShow) = 0;
+  virtual int32_t GetSystemMetrics(int32_t index) = 0;
+  // A message box owned by the application's active window.
+  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) = 0;
+  // The same with the button texts and the behaviour of `setup`.
+  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t type, const TBoxSetup& setup) = 0;
+};
+
+// The platform in use. The Windows build starts with the real one; tests swap
+// in a fake for their lifetime.
+FormsApi& FormsPlatform();
+void SetFormsPlatform(FormsApi* api);  // nullptr restores the real platform

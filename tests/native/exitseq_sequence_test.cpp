@@ -1,0 +1,299 @@
+// The exit sequence of the main window with fakes at every seam: the files and
+// boxes (FakeFormsApi), the engine's platform (FakeExitApi) and the window's
+// own parts (the Host hooks of TTestMain). Everything that matters for order
+// is written into one record.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <new>
+
+#include "FakeAppApi.h"
+#include "FakeExitApi.h"
+#include "FakeFormsApi.h"
+#include "app/ME.h"
+#include "forms/TolviMain.h"
+
+namespace {
+
+// The engine's platform, its exit and power requests mirrored into the record.
+struct RecordedExitApi : FakeExitApi {
+  std::vector<std::string>& record;
+  bool exitThrows = false;
+  explicit RecordedExitApi(std::vector<std::string>& r) : record(r) {
+    version.dwPlatformId = 2;  // NT 6.1, as on Windows 7
+    version.dwMajorVersion = 6;
+    version.dwMinorVersion = 1;
+  }
+  int32_t ExitWindowsEx(uint32_t flags, uint32_t reason) override {
+    record.push_back("ExitWindowsEx(" + Hex(flags) + "," + Hex(reason) + ")");
+    if (exitThrows) throw std::bad_alloc();
+    return FakeExitApi::ExitWindowsEx(flags, reason);
+  }
+  int32_t SetSystemPowerState(int32_t suspend, int32_t force) override {
+    record.push_back("SetSystemPowerState(" + std::to_string(suspend) + "," + std::to_string(force) + ")");
+    return FakeExitApi::SetSystemPowerState(suspend, force);
+  }
+};
+
+class TTestMain : public TTolviMainCore {
+public:
+  TTestMain(std::vector<std::string>& r, TExitWin& e) : record(r), engine(e) {}
+  std::vector<std::string>& record;
+  TExitWin& engine;
+  std::function<void(TTestMain&)> picture;  // what the picture window does
+  bool cancelSeenAtPicture = true;
+
+protected:
+  void HostHide() override { record.push_back("Hide"); }
+  String HostExitModeCaption(int32_t mode) override { return ExitModeCaption(mode); }
+  void HostShowPicture() override {
+    record.push_back("ShowPicture");
+    cancelSeenAtPicture = FCancel;
+    if (picture) picture(*this);
+  }
+  TExitWin& HostExitWin() override { return engine; }
+  void HostTerminate() noexcept override { record.push_back("Terminate"); }
+};
+
+const String kPicture = u"C:\\Pictures\\End.jpg";
+
+class ExitSequenceTest : public testing::Test {
+protected:
+  FakeAppApi app;
+  FakeFormsApi forms;
+  RecordedExitApi exitApi{forms.calls};
+  TExitWin engine{nullptr};
+  TTestMain main{forms.calls, engine};
+
+  void SetUp() override {
+    RunSettings = TRunSettings{};
+    RunSettings.ExitMode = 1;
+    RunSettings.PictureFile.clear();
+    forms.AddFile(u"C:\\Hiberfil.sys");
+  }
+
+  // The record without the file queries, which have tests of their own.
+  std::vector<std::string> Run() {
+    forms.calls.clear();
+    main.RunExitSequence();
+    std::vector<std::string> out;
+    std::copy_if(forms.calls.begin(), forms.calls.end(), std::back_inserter(out), [](const std::string& c) {
+      return c.rfind("GetFileAttributesW", 0) != 0 && c.rfind("FindFirstFileW", 0) != 0 &&
+             c.rfind("FindClose", 0) != 0;
+    });
+    return out;
+  }
+};
+
+using Calls = std::vector<std::string>;
+const std::string kAskShutdown = "MessageBoxW([シャットダウン]\r\nよろしいですか？)";
+
+TEST_F(ExitSequenceTest, YesCarriesOutTheActionThenEndsTheProgram) {
+  EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ExitWindowsEx(0x9,0x0)", "Terminate"}));
+}
+
+TEST_F(ExitSequenceTest, NoOrEscapeEndsWithoutAction) {
+  forms.answers = {kIdNo};
+  EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "Terminate"}));
+  // Anything but Yes counts as No.
+  forms.answers = {0};
+  EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "Terminate"}));
+}
+
+TEST_F(ExitSequenceTest, ConfirmationBoxCarriesItsOwnTextsAndBehaviour) {
+  RunSettings.ExitMode = 3;
+  Run();
+  ASSERT_EQ(forms.boxes.size(), 1u);
+  const auto& box = forms.boxes[0];
+  EXPECT_EQ(box.text, u"[ログオフ]\r\nよろしいですか？");
+  EXPECT_EQ(box.caption, u"情報");
+  EXPECT_TRUE(box.custom);
+  EXPECT_EQ(box.type & 0xF, kMbYesNo);
+  EXPECT_EQ(box.type & 0xF0, kMbIconInformation);
+  EXPECT_EQ(box.type & 0xF00, 0u) << "Yes is the default button";
+  ASSERT_EQ(box.setup.Buttons.size(), 2u);
+  EXPECT_EQ(box.setup.Buttons[0].Id, kIdYes);
+  EXPECT_EQ(box.setup.Buttons[0].Caption, u"はい(&Y)");
+  EXPECT_EQ(box.setup.Buttons[1].Id, kIdNo);
+  EXPECT_EQ(box.setup.Buttons[1].Caption, u"いいえ(&N)");
+  EXPECT_EQ(box.setup.EscapeResult, kIdNo);
+  EXPECT_TRUE(box.setup.CenterOnScreen);
+}
+
+TEST_F(ExitSequenceTest, WithoutConfirmationTheActionFollowsAtOnce) {
+  RunSettings.ShowConfirm = false;
+  RunSettings.ExitMode = 3;
+  EXPECT_EQ(Run(), (Calls{"Hide", "ExitWindowsEx(0x0,0x0)", "Terminate"}));
+  EXPECT_TRUE(forms.boxes.empty());
+}
+
+TEST_F(ExitSequenceTest, PictureComesBetweenConfirmationAndActionWithTheCancelFlagCleared) {
+  forms.AddFile(kPicture);
+  RunSettings.PictureFile = kPicture;
+  RunSettings.PictureTime = 1;
+  main.FCancel = true;  // left over from nothing in particular
+  EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "ExitWindowsEx(0x9,0x0)", "Terminate"}));
+  EXPECT_FALSE(main.cancelSeenAtPicture);
+}
+
+TEST_F(ExitSequenceTest, CancelledPictureEndsWithoutAction) {
+  forms.AddFile(kPicture);
+  RunSettings.PictureFile = kPicture;
+  main.picture = [](TTestMain& m) { m.FCancel = true; };
+  EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "Terminate"}));
+}
+
+TEST_F(ExitSequenceTest, NoPictureWindowWithoutAFileOrWithoutTime) {
+  struct Case {
+    const char* name;
+    String file;
+    int32_t time;
+  } cases[] = {
+      {"time 0", kPicture, 0},
+      {"negative time", kPicture, -5},
+      {"no file named", u"", 3},
+      {"missing file", u"C:\\Pictures\\Gone.jpg", 3},
+      {"a folder", u"C:\\Pictures", 3},
+      {"a wildcard", u"C:\\Pictures\\*.jpg", 3},
+  };
+  forms.AddFile(kPicture);
+  forms.AddFolder(u"C:\\Pictures");
+  for (const Case& c : cases) {
+    RunSettings.PictureFile = c.file;
+    RunSettings.PictureTime = c.time;
+    EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ExitWindowsEx(0x9,0x0)", "Terminate"})) << c.name;
+  }
+}
+
+TEST_F(ExitSequenceTest, HibernationWithoutItsFileShowsTheNoticeAndHidesNothing) {
+  forms.files.erase(u"C:\\Hiberfil.sys");
+  RunSettings.ExitMode = 5;
+  EXPECT_EQ(Run(), (Calls{"MessageBoxW(OSで休止状態が設定されていません。)", "Terminate"}));
+  ASSERT_EQ(forms.boxes.size(), 1u);
+  EXPECT_FALSE(forms.boxes[0].custom);
+  EXPECT_EQ(forms.boxes[0].caption, u"Tolvi");
+  EXPECT_EQ(forms.boxes[0].type, kMbOk);
+}
+
+TEST_F(ExitSequenceTest, HibernationWithItsFileGoesAhead) {
+  RunSettings.ExitMode = 5;
+  RunSettings.ShowConfirm = false;
+  EXPECT_EQ(Run(), (Calls{"Hide", "SetSystemPowerState(0,0)", "Terminate"}));
+}
+
+TEST_F(ExitSequenceTest, EachActionCallsItsOwnOperation) {
+  RunSettings.ShowConfirm = false;
+  const std::pair<int32_t, Calls> cases[] = {
+      {1, {"ExitWindowsEx(0x9,0x0)"}}, {2, {"ExitWindowsEx(0x2,0x0)"}}, {3, {"ExitWindowsEx(0x0,0x0)"}},
+      {4, {"SetSystemPowerState(-1,0)"}}, {5, {"SetSystemPowerState(0,0)"}}, {0, {}}, {6, {}}, {-1, {}},
+  };
+  for (const auto& [mode, engineCalls] : cases) {
+    RunSettings.ExitMode = mode;
+    forms.calls.clear();
+    main.PerformExitMode();
+    EXPECT_EQ(forms.calls, engineCalls) << "ExitMode " << mode;
+  }
+}
+
+TEST_F(ExitSequenceTest, EngineFailureEndsSilently) {
+  RunSettings.ShowConfirm = false;
+  exitApi.openTokenResult = 0;  // the privilege cannot be had
+  const Calls calls = Run();
+  EXPECT_EQ(calls, (Calls{"Hide", "Terminate", "Terminate"}));
+  EXPECT_TRUE(forms.boxes.empty());
+}
+
+TEST_F(ExitSequenceTest, AnyOtherExceptionFromTheEngineEndsSilentlyToo) {
+  RunSettings.ShowConfirm = false;
+  exitApi.exitThrows = true;
+  EXPECT_EQ(Run(), (Calls{"Hide", "ExitWindowsEx(0x9,0x0)", "Terminate", "Terminate"}));
+  EXPECT_TRUE(forms.boxes.empty());
+}
+
+TEST_F(ExitSequenceTest, AFailureOutsideTheEngineStillEndsTheProgramAndActsNot) {
+  forms.AddFile(kPicture);
+  RunSettings.PictureFile = kPicture;
+  main.picture = [](TTestMain&) { throw Exception(u"ウィンドウを作成できません。"); };
+  forms.calls.clear();
+  EXPECT_THROW(main.RunExitSequence(), Exception);
+  EXPECT_EQ(forms.calls.back(), "Terminate");
+  EXPECT_EQ(std::count(forms.calls.begin(), forms.calls.end(), "ExitWindowsEx(0x9,0x0)"), 0);
+}
+
+TEST_F(ExitSequenceTest, StandbyIsTheFourthCaptionBeforeVista) {
+  RunSettings.ExitMode = 4;
+  app.majorVersion = 5;
+  forms.answers = {kIdNo};
+  EXPECT_EQ(Run()[1], "MessageBoxW([スタンバイ]\r\nよろしいですか？)");
+  app.majorVersion = 6;
+  forms.answers = {kIdNo};
+  EXPECT_EQ(Run()[1], "MessageBoxW([スリープ]\r\nよろしいですか？)");
+  EXPECT_EQ(ExitModeCaption(0), u"");
+  EXPECT_EQ(ExitModeCaption(6), u"");
+  EXPECT_EQ(ExitModeCaption(2), u"再起動");
+}
+
+// ---- the file tests ------------------------------------------------------------
+
+struct HiberCase {
+  const char* name;
+  String windowsDir;
+  std::function<void(FakeFormsApi&)> files;
+  bool exists;
+  Calls queries;
+};
+
+class HiberFileTest : public testing::TestWithParam<HiberCase> {};
+
+TEST_P(HiberFileTest, LooksAtTheRootOfTheWindowsDrive) {
+  const HiberCase& c = GetParam();
+  FakeAppApi app;
+  FakeFormsApi forms;
+  app.windowsDir = c.windowsDir;
+  if (c.files) c.files(forms);
+  EXPECT_EQ(HiberFileExists(), c.exists);
+  EXPECT_EQ(forms.calls, c.queries);
+  EXPECT_TRUE(forms.openSearches.empty()) << "a search handle was left open";
+}
+
+const char* kQueryC = "GetFileAttributesW(C:\\Hiberfil.sys)";
+const char* kSearchC = "FindFirstFileW(C:\\Hiberfil.sys)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HiberFileTest,
+    testing::Values(
+        HiberCase{"present", u"C:\\Windows", [](FakeFormsApi& f) { f.AddFile(u"C:\\Hiberfil.sys"); }, true, {kQueryC}},
+        HiberCase{"absent", u"C:\\Windows", nullptr, false, {kQueryC}},
+        HiberCase{"a folder of that name", u"C:\\Windows", [](FakeFormsApi& f) { f.AddFolder(u"C:\\Hiberfil.sys"); },
+                  false, {kQueryC}},
+        HiberCase{"another drive", u"d:\\WINNT", [](FakeFormsApi& f) { f.AddFile(u"d:\\Hiberfil.sys"); }, true,
+                  {"GetFileAttributesW(d:\\Hiberfil.sys)"}},
+        HiberCase{"network share", u"\\\\server\\share\\Windows",
+                  [](FakeFormsApi& f) { f.AddFile(u"\\\\server\\share\\Hiberfil.sys"); }, true,
+                  {"GetFileAttributesW(\\\\server\\share\\Hiberfil.sys)"}},
+        HiberCase{"share without a folder", u"\\\\server\\share", nullptr, false,
+                  {"GetFileAttributesW(\\\\server\\share\\Hiberfil.sys)"}},
+        HiberCase{"held open by the system", u"C:\\Windows",
+                  [](FakeFormsApi& f) { f.files[u"C:\\Hiberfil.sys"].attributeError = 32; }, true,
+                  {kQueryC, kSearchC, "FindClose(0x5ea)"}},
+        HiberCase{"held-open folder", u"C:\\Windows",
+                  [](FakeFormsApi& f) {
+                    f.AddFolder(u"C:\\Hiberfil.sys");
+                    f.files[u"C:\\Hiberfil.sys"].attributeError = 5;
+                  },
+                  false, {kQueryC, kSearchC, "FindClose(0x5ea)"}},
+        HiberCase{"query refused, search finds nothing", u"C:\\Windows",
+                  [](FakeFormsApi& f) { f.missingError = 5; }, false, {kQueryC, kSearchC}},
+        HiberCase{"path not found", u"C:\\Windows", [](FakeFormsApi& f) { f.missingError = 3; }, false, {kQueryC}},
+        HiberCase{"invalid name", u"C:\\Windows", [](FakeFormsApi& f) { f.missingError = 123; }, false, {kQueryC}},
+        HiberCase{"no Windows directory", u"", nullptr, false, {}},
+        HiberCase{"no drive in it", u"Windows", nullptr, false, {}}),
+    [](const testing::TestParamInfo<HiberCase>& info) {
+      std::string name = info.param.name;
+      std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
+      return name;
+    });
+
+}  // namespace
