@@ -237,9 +237,7 @@ void TZuNumEdit::WndProc(TMessage& message) {
       base();  // DblClick
       // The second press of a double-click is a mouse-down as well.
       const int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
-      TShiftState shift = ssLeft | ssDouble;
-      if (message.WParam & MK_SHIFT) shift |= ssShift;
-      if (message.WParam & MK_CONTROL) shift |= ssCtrl;
+      const TShiftState shift = MouseShiftState(message.WParam) | ssLeft | ssDouble;
       FLeftPressed = true;
       return HandleMouseDown(true, [&] {
         if (OnMouseDown) OnMouseDown(this, mbLeft, shift, x, y);

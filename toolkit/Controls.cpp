@@ -154,6 +154,16 @@ LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam
   return message.Result;
 }
 
+TShiftState MouseShiftState(WPARAM keys) {
+  TShiftState shift = 0;
+  if (keys & MK_SHIFT) shift |= ssShift;
+  if (keys & MK_CONTROL) shift |= ssCtrl;
+  if (keys & MK_LBUTTON) shift |= ssLeft;
+  if (keys & MK_RBUTTON) shift |= ssRight;
+  if (keys & MK_MBUTTON) shift |= ssMiddle;
+  return shift;
+}
+
 TShiftState KeyboardShiftState() {
   TShiftState shift = 0;
   if (::GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
@@ -313,14 +323,9 @@ void TWinControl::WndProc(TMessage& message) {
     case WM_RBUTTONUP: DoMouse(message, mbRight, false); break;
     case WM_MBUTTONUP: DoMouse(message, mbMiddle, false); break;
     case WM_MOUSEMOVE:
-      if (OnMouseMove) {
-        TShiftState shift = 0;
-        if (message.WParam & MK_SHIFT) shift |= ssShift;
-        if (message.WParam & MK_CONTROL) shift |= ssCtrl;
-        if (message.WParam & MK_LBUTTON) shift |= ssLeft;
-        if (message.WParam & MK_RBUTTON) shift |= ssRight;
-        OnMouseMove(this, shift, GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam));
-      }
+      if (OnMouseMove)
+        OnMouseMove(this, MouseShiftState(message.WParam), GET_X_LPARAM(message.LParam),
+                    GET_Y_LPARAM(message.LParam));
       break;
     case WM_LBUTTONDBLCLK:
       DblClick();
@@ -404,11 +409,7 @@ bool TWinControl::DoKeyPress(TMessage& message) {
 }
 
 void TWinControl::DoMouse(TMessage& message, TMouseButton button, bool down) {
-  TShiftState shift = 0;
-  if (message.WParam & MK_SHIFT) shift |= ssShift;
-  if (message.WParam & MK_CONTROL) shift |= ssCtrl;
-  if (message.WParam & MK_LBUTTON) shift |= ssLeft;
-  if (message.WParam & MK_RBUTTON) shift |= ssRight;
+  const TShiftState shift = MouseShiftState(message.WParam);
   const int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
   const auto& handler = down ? OnMouseDown : OnMouseUp;
   if (handler) handler(this, button, shift, x, y);

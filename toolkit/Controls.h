@@ -218,6 +218,8 @@ LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam
 // The control bound to a window made by the toolkit, or nullptr.
 TWinControl* FindControl(HWND wnd);
 TShiftState KeyboardShiftState();
+// The shift state carried by a mouse message's key flags.
+TShiftState MouseShiftState(WPARAM keys);
 
 // Standard controls built on the system's classes.
 class TButton : public TWinControl {
