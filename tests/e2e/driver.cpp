@@ -15,6 +15,8 @@
 //   driver screenshot FILE.bmp                    the whole screen
 //   driver read-file PATH                         prints a file's bytes as hex
 //   driver appdata                                prints the roaming application-data folder
+//   driver text HWND                              the window's text on one line: backslash, CR,
+//                                                 LF and tab written as \\, \r, \n and \t
 #include <windows.h>
 #include <shlobj.h>
 
@@ -241,6 +243,22 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (cmd == L"screenshot" && argc >= 3) return Screenshot(argv[2]);
+  if (cmd == L"text" && argc >= 3) {
+    const HWND wnd = ParseHwnd(argv[2]);
+    if (!IsWindow(wnd)) return 1;
+    std::wstring escaped;
+    for (wchar_t c : Text(wnd)) {
+      switch (c) {
+        case L'\\': escaped += L"\\\\"; break;
+        case L'\r': escaped += L"\\r"; break;
+        case L'\n': escaped += L"\\n"; break;
+        case L'\t': escaped += L"\\t"; break;
+        default: escaped += c; break;
+      }
+    }
+    PrintLine(Utf8(escaped));
+    return 0;
+  }
   if (cmd == L"appdata") {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path);
