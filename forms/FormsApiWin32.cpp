@@ -2,6 +2,7 @@
 #include "forms/FormsApi.h"
 
 #include <algorithm>
+#include <new>
 
 #include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
@@ -29,7 +30,11 @@ struct WindowsFormsApi final : FormsApi {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.Get(), &size)) return error = ::GetLastError(), false;
     if (static_cast<uint64_t>(size.QuadPart) > maxSize) return error = ERROR_FILE_TOO_LARGE, false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
+    try {
+      bytes.resize(static_cast<size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+      return error = ERROR_NOT_ENOUGH_MEMORY, false;
+    }
     size_t done = 0;
     while (done < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
