@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr uint64_t kMaxSettingsFileSize = 16 << 20;  // no settings file is this big
+
 struct WindowsAppApi final : AppApi {
   int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) override {
     return ::SHGetFolderPathW(nullptr, csidl, nullptr, flags, W(path));
@@ -51,28 +53,9 @@ struct WindowsAppApi final : AppApi {
     ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), out.data(), n);
     return S(out.data(), out.size());
   }
-  String SysErrorMessage(uint32_t error) override {
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    String result = n ? S(text, n) : String();
-    if (text) ::LocalFree(text);
-    return result;
-  }
+  String SysErrorMessage(uint32_t error) override { return ::SysErrorMessage(error); }
   bool ReadFileBytes(const String& path, std::string& bytes, uint32_t& error) override {
-    TFileHandle file(::CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return error = ::GetLastError(), false;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size)) return error = ::GetLastError(), false;
-    if (size.QuadPart > (16 << 20)) return error = ERROR_FILE_TOO_LARGE, false;  // no settings file is this big
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
-      return error = ::GetLastError(), false;
-    bytes.resize(read);
-    return true;
+    return ReadWholeFile(path, kMaxSettingsFileSize, bytes, error);
   }
   bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) override {
     TFileHandle file(

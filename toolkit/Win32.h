@@ -10,6 +10,8 @@
 #endif
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "toolkit/SysUtils.h"
@@ -108,6 +110,13 @@ private:
   HDC FDC;
   HGDIOBJ FOld;
 };
+
+// Reads a whole file, refusing one above maxSize bytes. False with the
+// system's error code when it cannot (ERROR_FILE_TOO_LARGE above the limit,
+// ERROR_NOT_ENOUGH_MEMORY when there is no room for it).
+bool ReadWholeFile(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error);
+// The system's text for an error code; empty when it has none.
+String SysErrorMessage(uint32_t error);
 
 // The DPI of a window's monitor (96 before per-monitor awareness existed).
 int DpiForWindow(HWND wnd);

@@ -202,9 +202,15 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"close" && argc >= 3) return PostMessageW(ParseHwnd(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
   if (cmd == L"press" && argc >= 4) {
+    // The button may still be getting its caption: look for up to 5 s.
     ButtonQuery q{argv[3]};
-    EnumChildWindows(ParseHwnd(argv[2]), FindButton, reinterpret_cast<LPARAM>(&q));
-    if (!q.found) return 1;
+    const DWORD start = GetTickCount();
+    for (;;) {
+      EnumChildWindows(ParseHwnd(argv[2]), FindButton, reinterpret_cast<LPARAM>(&q));
+      if (q.found) break;
+      if (GetTickCount() - start >= 5000) return 1;
+      Sleep(50);
+    }
     PostMessageW(q.found, BM_CLICK, 0, 0);
     return 0;
   }
