@@ -562,8 +562,6 @@ void TButton::WndProc(TMessage& message) {
   TWinControl::WndProc(message);
 }
 
-void TButton::Click() { TWinControl::Click(); }
-
 TLabel::TLabel(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 65, 17); }
 
 void TLabel::CreateParams(TCreateParams& params) {

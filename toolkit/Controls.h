@@ -233,7 +233,6 @@ public:
 protected:
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
-  void Click() override;
 
 private:
   bool FDefault = false;
