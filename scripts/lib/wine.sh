@@ -22,7 +22,9 @@ wine_stop() {
 
 _wine_reg() {
   local reg="$WINEPREFIX/drive_c/tolvi-setup.reg"
-  cat > "$reg" <<REG
+  # regedit reads a version 5 file as UTF-16 (with its mark); the Japanese
+  # face names would not survive any other encoding.
+  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; } > "$reg" <<REG
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
@@ -57,13 +59,18 @@ REG
 
 wine_template() {
   local t=$TOLVI_WINE_DIR/template
-  local stamp="$t/.tolvi-ready-$(wine --version 2>/dev/null | tr ' /' '__')"
+  local stamp="$t/.tolvi-ready-2-$(wine --version 2>/dev/null | tr ' /' '__')"
   [ -f "$stamp" ] && return 0
   rm -rf "$t"
   mkdir -p "$TOLVI_WINE_DIR"
   (
     wine_use "$t"
     wineboot -i >/dev/null 2>&1
+    # Wine's own fonts (Marlett draws the title-bar buttons) into the
+    # prefix's font folder, where Wine looks for them.
+    for f in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon; do
+      [ -e "$f" ] && cp -n "$f" "$t/drive_c/windows/Fonts/"
+    done
     _wine_reg
     wineserver -w
   )
