@@ -27,6 +27,9 @@ the prefix's Wine session is ended afterwards. Session offers:
     s.screenshot(name) -> path of a PNG kept under build/e2e-artifacts/
     s.appdata -> the roaming application-data folder (Linux path)
     s.c_drive -> the C: drive (Linux path); s.win_path(path) -> Z:\\... form
+    s.set_dpi(dpi)              the system DPI (LogPixels) for the programs started after it
+    s.drop(x, y, *paths)        drops files on the window under a screen point, as a file
+                                manager does (XDND); paths are Linux paths
 relay_include sets Wine's RelayInclude (for example "user32.ExitWindowsEx;
 advapi32.*") and records WINEDEBUG=+relay for that process only; Proc.relay_lines()
 gives its "Call dll.Function(args)" lines in order, without thread ids and
@@ -42,6 +45,7 @@ import sys
 import tempfile
 import time
 import traceback
+import urllib.parse
 from pathlib import Path
 from xml.sax.saxutils import escape, quoteattr
 
@@ -148,6 +152,28 @@ class Session:
         subprocess.run(["wine", "regedit", "/S", "C:\\tolvi-relay.reg"], env=self.env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
 
+    def _regedit(self, text):
+        # regedit reads a version 5 file as UTF-16 with its mark.
+        reg = self.c_drive / "tolvi-e2e.reg"
+        reg.write_bytes(b"\xff\xfe" + ("Windows Registry Editor Version 5.00\r\n\r\n" + text).encode("utf-16-le"))
+        subprocess.run(["wine", "regedit", "/S", "C:\\tolvi-e2e.reg"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+    def set_dpi(self, dpi):
+        self._regedit("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                      f"\"LogPixels\"=dword:{dpi:08x}\r\n")
+        # Wine reads it when its session starts: end the one regedit began.
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+
+    def drop(self, x, y, *paths):
+        tool = _xdnd_tool()
+        uris = ["file://" + urllib.parse.quote(str(Path(p).resolve())) for p in paths]
+        code = subprocess.run([str(tool), str(x), str(y), *uris], stdin=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=30).returncode
+        if code != 0:
+            raise ScenarioFailure(f"the drop at {x},{y} was not taken (xdnd_drop exit {code})")
+
     def start(self, exe, *args, relay_include=None, env=None):
         program = exe if Path(str(exe)).is_absolute() else self.exe(exe)
         penv = dict(self.env)
@@ -234,6 +260,16 @@ class Session:
                 p.popen.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 pass
+
+
+def _xdnd_tool():
+    """The XDND drag source, built for this machine on first use."""
+    tool = ROOT / "build" / "e2e-tools" / "xdnd_drop"
+    source = Path(__file__).resolve().parent / "xdnd_drop.c"
+    if not tool.exists() or tool.stat().st_mtime < source.stat().st_mtime:
+        tool.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["cc", "-O2", "-o", str(tool), str(source), "-lX11"], check=True)
+    return tool
 
 
 def load_scenarios():
