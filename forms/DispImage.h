@@ -1,42 +1,22 @@
-// The picture window, shown full screen just before the action, and the
-// picture loader it shares with the main window's preview. TDispImageCore is
-// the window's behaviour without the window: its handlers, with platform
-// calls through FormsPlatform() and the window's own parts through the Host
-// hooks. TDispImageForm (Windows build) is the window.
+// The picture window, shown full screen just before the action.
+// TDispImageCore is the window's behaviour without the window: its handlers,
+// with platform calls through FormsPlatform() and the window's own parts
+// through the Host hooks. TDispImageForm (DispImageWin32.h) is the window.
 #pragma once
 
 #include <cstdint>
 
 #include "toolkit/SysUtils.h"
-#include "toolkit/pictures/Picture.h"
-
-#ifdef _WIN32
-#include "toolkit/Forms.h"
-#else
-enum TMouseButton { mbLeft, mbRight, mbMiddle };
-#endif
+#include "toolkit/Types.h"
 
 // The longest interval a message-loop timer takes (USER_TIMER_MAXIMUM).
 constexpr uint32_t kUserTimerMaximum = 0x7FFFFFFF;
-// Picture files larger than this are refused before they are read.
-constexpr uint64_t kMaxPictureFileSize = 640ull << 20;
 
 extern const String kTaskbarClass;  // "Shell_TrayWnd"
 
 // `seconds` × 1000 ms as a timer interval: at least 1 ms, and at most the
 // longest interval the system accepts, instead of wrapping past 32 bits.
 uint32_t PictureTimerInterval(int32_t seconds);
-
-// The part of a file name after its last dot, without the dot; empty when no
-// dot follows the last path separator.
-String PictureExtension(StringView fileName);
-
-// Reads and decodes a picture file, the decoder chosen by the extension
-// without regard to case: bmp, jpg, jpeg and png everywhere; ico, wmf, emf,
-// tif and tiff through the platform in the Windows build. `target` is the
-// size it will be shown at (see DecodePicture). Raises the extension message
-// for any other extension, or the reader's or the decoder's own message.
-TImage32 DecodePictureFile(const String& fileName, TPictureSize target);
 
 class TDispImageCore {
 public:
@@ -82,42 +62,3 @@ private:
   bool FTaskbarHidden = false;
   bool FReleaseRequested = false;
 };
-
-#ifdef _WIN32
-
-class TImage;
-
-// Replaces the picture of `view` with the one in `fileName`, decoded for the
-// view's size. On failure the view keeps what it had and the error is raised.
-void LoadPictureFile(TImage* view, const String& fileName);
-
-class TDispImageForm : public TForm, public TDispImageCore {
-public:
-  // Builds the window and runs FormCreate; a failure there goes to the error
-  // report and the window is built all the same.
-  explicit TDispImageForm(TComponent* owner);
-  ~TDispImageForm() override;
-
-  TImage* Image1 = nullptr;
-  TTimer* Timer1 = nullptr;
-
-protected:
-  void WndProc(TMessage& message) override;
-
-  void HostSetSize(int32_t width, int32_t height) override;
-  void HostLoadPicture(const String& fileName) override;
-  void HostStartTimer(uint32_t interval) override;
-  void HostClose() override { Close(); }
-  void HostCancel() override;
-  bool HostInModalRun() override { return InModal(); }
-  bool HostActive() override { return Active(); }
-  void HostRelease() override { Release(); }
-
-private:
-  void FitImage();
-};
-
-// The picture window while one exists.
-extern TDispImageForm* DispImageForm;
-
-#endif  // _WIN32

@@ -1,8 +1,8 @@
 // The picture window: the picture full screen, black around and behind it,
 // above every other window, with the taskbar out of the way.
-#include "forms/DispImage.h"
+#include "forms/DispImageWin32.h"
 
-#include "forms/TolviMain.h"
+#include "forms/TolviMainWin32.h"
 #include "toolkit/pictures/Image.h"
 
 TDispImageForm* DispImageForm = nullptr;

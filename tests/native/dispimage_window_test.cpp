@@ -10,6 +10,7 @@
 #include "FakeFormsApi.h"
 #include "app/ME.h"
 #include "forms/DispImage.h"
+#include "toolkit/pictures/PictureFormats.h"
 
 namespace {
 

@@ -47,7 +47,6 @@ public:
 
 protected:
   void HostHide() override { record.push_back("Hide"); }
-  String HostExitModeCaption(int32_t mode) override { return ExitModeCaption(mode); }
   void HostShowPicture() override {
     record.push_back("ShowPicture");
     cancelSeenAtPicture = FCancel;
@@ -69,7 +68,7 @@ protected:
 
   void SetUp() override {
     RunSettings = TRunSettings{};
-    RunSettings.ExitMode = 1;
+    RunSettings.ExitMode = TExitMode::PowerOff;
     RunSettings.PictureFile.clear();
     forms.AddFile(u"C:\\Hiberfil.sys");
   }
@@ -103,7 +102,7 @@ TEST_F(ExitSequenceTest, NoOrEscapeEndsWithoutAction) {
 }
 
 TEST_F(ExitSequenceTest, ConfirmationBoxCarriesItsOwnTextsAndBehaviour) {
-  RunSettings.ExitMode = 3;
+  RunSettings.ExitMode = TExitMode::LogOff;
   Run();
   ASSERT_EQ(forms.boxes.size(), 1u);
   const auto& box = forms.boxes[0];
@@ -124,7 +123,7 @@ TEST_F(ExitSequenceTest, ConfirmationBoxCarriesItsOwnTextsAndBehaviour) {
 
 TEST_F(ExitSequenceTest, WithoutConfirmationTheActionFollowsAtOnce) {
   RunSettings.ShowConfirm = false;
-  RunSettings.ExitMode = 3;
+  RunSettings.ExitMode = TExitMode::LogOff;
   EXPECT_EQ(Run(), (Calls{"Hide", "ExitWindowsEx(0x0,0x0)", "Terminate"}));
   EXPECT_TRUE(forms.boxes.empty());
 }
@@ -169,7 +168,7 @@ TEST_F(ExitSequenceTest, NoPictureWindowWithoutAFileOrWithoutTime) {
 
 TEST_F(ExitSequenceTest, HibernationWithoutItsFileShowsTheNoticeAndHidesNothing) {
   forms.files.erase(u"C:\\Hiberfil.sys");
-  RunSettings.ExitMode = 5;
+  RunSettings.ExitMode = TExitMode::Hibernate;
   EXPECT_EQ(Run(), (Calls{"MessageBoxW(OSで休止状態が設定されていません。)", "Terminate"}));
   ASSERT_EQ(forms.boxes.size(), 1u);
   EXPECT_FALSE(forms.boxes[0].custom);
@@ -178,7 +177,7 @@ TEST_F(ExitSequenceTest, HibernationWithoutItsFileShowsTheNoticeAndHidesNothing)
 }
 
 TEST_F(ExitSequenceTest, HibernationWithItsFileGoesAhead) {
-  RunSettings.ExitMode = 5;
+  RunSettings.ExitMode = TExitMode::Hibernate;
   RunSettings.ShowConfirm = false;
   EXPECT_EQ(Run(), (Calls{"Hide", "SetSystemPowerState(0,0)", "Terminate"}));
 }
@@ -187,10 +186,10 @@ TEST_F(ExitSequenceTest, EachActionCallsItsOwnOperation) {
   RunSettings.ShowConfirm = false;
   const std::pair<int32_t, Calls> cases[] = {
       {1, {"ExitWindowsEx(0x9,0x0)"}}, {2, {"ExitWindowsEx(0x2,0x0)"}}, {3, {"ExitWindowsEx(0x0,0x0)"}},
-      {4, {"SetSystemPowerState(-1,0)"}}, {5, {"SetSystemPowerState(0,0)"}}, {0, {}}, {6, {}}, {-1, {}},
+      {4, {"SetSystemPowerState(-1,0)"}}, {5, {"SetSystemPowerState(0,0)"}}, {0, {}},
   };
   for (const auto& [mode, engineCalls] : cases) {
-    RunSettings.ExitMode = mode;
+    RunSettings.ExitMode = ExitModeFromNumber(mode).value_or(TExitMode::None);
     forms.calls.clear();
     main.PerformExitMode();
     EXPECT_EQ(forms.calls, engineCalls) << "ExitMode " << mode;
@@ -223,16 +222,17 @@ TEST_F(ExitSequenceTest, AFailureOutsideTheEngineStillEndsTheProgramAndActsNot) 
 }
 
 TEST_F(ExitSequenceTest, StandbyIsTheFourthCaptionBeforeVista) {
-  RunSettings.ExitMode = 4;
+  RunSettings.ExitMode = TExitMode::Sleep;
   app.majorVersion = 5;
   forms.answers = {kIdNo};
   EXPECT_EQ(Run()[1], "MessageBoxW([スタンバイ]\r\nよろしいですか？)");
   app.majorVersion = 6;
   forms.answers = {kIdNo};
   EXPECT_EQ(Run()[1], "MessageBoxW([スリープ]\r\nよろしいですか？)");
-  EXPECT_EQ(ExitModeCaption(0), u"");
-  EXPECT_EQ(ExitModeCaption(6), u"");
-  EXPECT_EQ(ExitModeCaption(2), u"再起動");
+  EXPECT_EQ(ExitModeCaption(TExitMode::None), u"");
+  EXPECT_EQ(ExitModeCaption(TExitMode::Reboot), u"再起動");
+  // Numbers outside 1..5 name no action.
+  for (const int32_t number : {0, 6, -1}) EXPECT_FALSE(ExitModeFromNumber(number)) << number;
 }
 
 // ---- the file tests ------------------------------------------------------------

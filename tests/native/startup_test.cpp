@@ -46,7 +46,7 @@ TEST_F(StartupTest, PlainStartMakesTheFolderAndShowsTheWindow) {
 TEST_F(StartupTest, AnActionKeepsTheWindowHidden) {
   EXPECT_EQ(Start(u"/m:1").back(), "Run");
   EXPECT_EQ(api.calls[api.calls.size() - 2], "CreateMainForm(hidden)");
-  EXPECT_EQ(RunSettings.ExitMode, 1);
+  EXPECT_EQ(RunSettings.ExitMode, TExitMode::PowerOff);
 }
 
 TEST_F(StartupTest, SecondInstanceEndsSilentlyBeforeAnythingElse) {

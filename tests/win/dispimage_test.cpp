@@ -16,12 +16,11 @@
 #include <vector>
 
 #include "app/ME.h"
-#include "forms/DispImage.h"
+#include "forms/DispImageWin32.h"
 #include "forms/FormsApi.h"
-#include "forms/TolviMain.h"
+#include "forms/TolviMainWin32.h"
 #include "toolkit/pictures/Image.h"
 
-FormsApi& RealFormsPlatform();  // the platform the Windows build starts with
 
 namespace {
 
@@ -358,19 +357,11 @@ TEST_F(ImageViewWin, TransparencyIsComposedOverTheViewsColour) {
 
 // The real platform, with the taskbar calls and the pauses written down.
 struct RecordingFormsApi final : FormsApi {
-  FormsApi& real = RealFormsPlatform();
+  FormsApi& real = RealSeam<FormsApi>();
   std::vector<std::string> calls;
   RecordingFormsApi() { SetFormsPlatform(this); }
   ~RecordingFormsApi() override { SetFormsPlatform(nullptr); }
 
-  uint32_t GetFileAttributesW(const String& f) override { return real.GetFileAttributesW(f); }
-  uint32_t GetLastError() override { return real.GetLastError(); }
-  uintptr_t FindFirstFileW(const String& f, TFindData& d) override { return real.FindFirstFileW(f, d); }
-  int32_t FindClose(uintptr_t h) override { return real.FindClose(h); }
-  bool ReadFileBytes(const String& f, uint64_t m, std::string& b, uint32_t& e) override {
-    return real.ReadFileBytes(f, m, b, e);
-  }
-  String SysErrorMessage(uint32_t e) override { return real.SysErrorMessage(e); }
   void Sleep(uint32_t ms) override {
     calls.push_back("Sleep(" + std::to_string(ms) + ")");
     real.Sleep(ms);

@@ -1,6 +1,6 @@
 // The program entry of Tolvi.exe.
 #include "app/Tolvi.h"
-#include "forms/TolviMain.h"
+#include "forms/TolviMainWin32.h"
 
 namespace {
 
