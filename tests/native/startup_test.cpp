@@ -56,6 +56,14 @@ TEST_F(StartupTest, SecondInstanceEndsSilentlyBeforeAnythingElse) {
   EXPECT_TRUE(api.boxes.empty());
 }
 
+TEST_F(StartupTest, AnElevatedInstancesMutexEndsASecondStartToo) {
+  // The mutex of an elevated instance cannot be opened: access denied, no handle.
+  api.deniedMutexes.insert(u"Tolvi/Ordane");
+  const auto calls = Start(u"/m:1");
+  EXPECT_EQ(calls.back(), "CreateMutexW(Tolvi/Ordane)");
+  EXPECT_TRUE(api.boxes.empty());
+}
+
 TEST_F(StartupTest, DataFolderThatCannotBeMadeEndsSilently) {
   api.files[u"C:\\Users\\u\\AppData\\Roaming\\Ordane"] = "a file in the way";
   const auto calls = Start();
