@@ -14,8 +14,7 @@ struct WindowsStartup : StartupUi {
   }
   void CreateMainForm(bool show) override {
     app.SetShowMainForm(show);
-    TolviMainForm = new TTolviMainForm(&app);
-    app.CreateForm(TolviMainForm);
+    app.CreateForm(new TTolviMainForm(&app));
   }
   void Run() override { app.Run(); }
 };

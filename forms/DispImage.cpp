@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "app/AppApi.h"
-#include "app/ME.h"
 #include "forms/FormsApi.h"
 
 const String kTaskbarClass = u"Shell_TrayWnd";
@@ -27,11 +25,11 @@ void TDispImageCore::FormCreate() {
   const int32_t width = api.GetSystemMetrics(kSmCxScreen);
   const int32_t height = api.GetSystemMetrics(kSmCyScreen);
   HostSetSize(width, height);
-  HostLoadPicture(RunSettings.PictureFile);
+  HostLoadPicture(FPictureFile);
 }
 
 void TDispImageCore::FormActivate() {
-  HostStartTimer(PictureTimerInterval(RunSettings.PictureTime));
+  HostStartTimer(PictureTimerInterval(FPictureTime));
   HideTaskbar();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "toolkit/SysUtils.h"
 #include "toolkit/Types.h"
@@ -20,6 +21,9 @@ uint32_t PictureTimerInterval(int32_t seconds);
 
 class TDispImageCore {
 public:
+  // The picture to show and for how many seconds.
+  TDispImageCore(String pictureFile, int32_t pictureTime)
+      : FPictureFile(std::move(pictureFile)), FPictureTime(pictureTime) {}
   virtual ~TDispImageCore() = default;
 
   // The handlers of the window.
@@ -47,7 +51,7 @@ protected:
   // Sets the display timer's interval, then enables it.
   virtual void HostStartTimer(uint32_t interval) = 0;
   virtual void HostClose() = 0;
-  // Tells the main window that the user cancelled (its FCancel).
+  // Records that the user cancelled the action: the window's result.
   virtual void HostCancel() = 0;
   virtual bool HostInModalRun() = 0;
   virtual bool HostActive() = 0;
@@ -59,6 +63,8 @@ private:
   void HideTaskbar();
   void RequestRelease();
 
+  String FPictureFile;
+  int32_t FPictureTime;
   bool FTaskbarHidden = false;
   bool FReleaseRequested = false;
 };

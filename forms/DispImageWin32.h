@@ -11,11 +11,16 @@ class TImage;
 // view's size. On failure the view keeps what it had and the error is raised.
 void LoadPictureFile(TImage* view, const String& fileName);
 
+// What ShowModal gives when the user cancelled the action (right button or
+// Esc). Every other end of the run, the timer's among them, gives mrOk.
+constexpr int kPictureCancelled = mrCancel;
+
 class TDispImageForm : public TForm, public TDispImageCore {
 public:
-  // Builds the window and runs FormCreate; a failure there goes to the error
-  // report and the window is built all the same.
-  explicit TDispImageForm(TComponent* owner);
+  // Builds the window for `pictureFile`, shown for `pictureTime` seconds once
+  // active, and runs FormCreate; a failure there goes to the error report and
+  // the window is built all the same.
+  TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime);
   ~TDispImageForm() override;
 
   TImage* Image1 = nullptr;
@@ -36,6 +41,3 @@ protected:
 private:
   void FitImage();
 };
-
-// The picture window while one exists.
-extern TDispImageForm* DispImageForm;

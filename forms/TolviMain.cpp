@@ -74,9 +74,9 @@ void TTolviMainCore::RunExitSequence() {
     if (answer != kIdYes) return;
   }
 
-  FCancel = false;
-  if (RunSettings.PictureTime > 0 && FileExists(RunSettings.PictureFile)) HostShowPicture();
-  if (!FCancel) PerformExitMode();
+  const bool picture = RunSettings.PictureTime > 0 && FileExists(RunSettings.PictureFile);
+  if (picture && HostShowPicture(RunSettings.PictureFile, RunSettings.PictureTime)) return;
+  PerformExitMode();
 }
 
 void TTolviMainCore::PerformExitMode() {

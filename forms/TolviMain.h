@@ -34,14 +34,11 @@ public:
   // failure ends the program silently.
   void PerformExitMode();
 
-  // Set by the picture window when the user cancels the picture.
-  bool FCancel = false;
-
 protected:
   virtual void HostHide() = 0;
-  // Creates the picture window, owned by the application, keeps it in
-  // DispImageForm and shows it modally.
-  virtual void HostShowPicture() = 0;
+  // Shows the picture window modally with `fileName` for `seconds`; true
+  // when the user cancelled the action there.
+  virtual bool HostShowPicture(const String& fileName, int32_t seconds) = 0;
   virtual TExitWin& HostExitWin() = 0;
   // Asks the message loop to end; must not raise.
   virtual void HostTerminate() noexcept = 0;

@@ -7,8 +7,6 @@
 #include "app/Ordane.h"
 #include "forms/DispImageWin32.h"
 
-TTolviMainForm* TolviMainForm = nullptr;
-
 namespace {
 const String kLayoutFont = u"ＭＳ Ｐゴシック";
 }
@@ -53,9 +51,7 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
   OnCloseQuery = [this](TComponent* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
 }
 
-TTolviMainForm::~TTolviMainForm() {
-  if (TolviMainForm == this) TolviMainForm = nullptr;
-}
+TTolviMainForm::~TTolviMainForm() = default;
 
 void TTolviMainForm::FormCreate(TComponent*) {
   // The face of the system's menu font; the controls that take the window's
@@ -88,9 +84,10 @@ void TTolviMainForm::FormCloseQuery(TComponent*, bool&) {
   if (!RunSettings.CommandLineGiven) SaveSettings();
 }
 
-void TTolviMainForm::HostShowPicture() {
-  DispImageForm = new TDispImageForm(Application);
-  DispImageForm->ShowModal();
+bool TTolviMainForm::HostShowPicture(const String& fileName, int32_t seconds) {
+  // The window destroys itself once its run is over; only its result is kept.
+  auto* picture = new TDispImageForm(Application, fileName, seconds);
+  return picture->ShowModal() == kPictureCancelled;
 }
 
 void TTolviMainForm::HostTerminate() noexcept {

@@ -18,7 +18,7 @@ public:
 
 protected:
   void HostHide() override { Hide(); }
-  void HostShowPicture() override;
+  bool HostShowPicture(const String& fileName, int32_t seconds) override;
   TExitWin& HostExitWin() override { return *ExitWin1; }
   void HostTerminate() noexcept override;
 
@@ -30,5 +30,3 @@ private:
   std::array<TRadioButton*, kExitModes.size()> RBTNExitMode = {};
   std::array<TLabel*, kExitModes.size()> LblExitMode = {};
 };
-
-extern TTolviMainForm* TolviMainForm;

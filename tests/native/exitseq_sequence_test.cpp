@@ -42,15 +42,17 @@ public:
   TTestMain(std::vector<std::string>& r, TExitWin& e) : record(r), engine(e) {}
   std::vector<std::string>& record;
   TExitWin& engine;
-  std::function<void(TTestMain&)> picture;  // what the picture window does
-  bool cancelSeenAtPicture = true;
+  std::function<bool()> picture;  // what the picture window does; true: cancelled
+  String pictureFile;               // what the picture window was given
+  int32_t pictureTime = 0;
 
 protected:
   void HostHide() override { record.push_back("Hide"); }
-  void HostShowPicture() override {
+  bool HostShowPicture(const String& fileName, int32_t seconds) override {
     record.push_back("ShowPicture");
-    cancelSeenAtPicture = FCancel;
-    if (picture) picture(*this);
+    pictureFile = fileName;
+    pictureTime = seconds;
+    return picture && picture();
   }
   TExitWin& HostExitWin() override { return engine; }
   void HostTerminate() noexcept override { record.push_back("Terminate"); }
@@ -128,19 +130,19 @@ TEST_F(ExitSequenceTest, WithoutConfirmationTheActionFollowsAtOnce) {
   EXPECT_TRUE(forms.boxes.empty());
 }
 
-TEST_F(ExitSequenceTest, PictureComesBetweenConfirmationAndActionWithTheCancelFlagCleared) {
+TEST_F(ExitSequenceTest, PictureComesBetweenConfirmationAndActionWithItsFileAndTime) {
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
   RunSettings.PictureTime = 1;
-  main.FCancel = true;  // left over from nothing in particular
   EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "ExitWindowsEx(0x9,0x0)", "Terminate"}));
-  EXPECT_FALSE(main.cancelSeenAtPicture);
+  EXPECT_EQ(main.pictureFile, kPicture);
+  EXPECT_EQ(main.pictureTime, 1);
 }
 
 TEST_F(ExitSequenceTest, CancelledPictureEndsWithoutAction) {
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
-  main.picture = [](TTestMain& m) { m.FCancel = true; };
+  main.picture = [] { return true; };
   EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "Terminate"}));
 }
 
@@ -214,7 +216,7 @@ TEST_F(ExitSequenceTest, AnyOtherExceptionFromTheEngineEndsSilentlyToo) {
 TEST_F(ExitSequenceTest, AFailureOutsideTheEngineStillEndsTheProgramAndActsNot) {
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
-  main.picture = [](TTestMain&) { throw Exception(u"ウィンドウを作成できません。"); };
+  main.picture = []() -> bool { throw Exception(u"ウィンドウを作成できません。"); };
   forms.calls.clear();
   EXPECT_THROW(main.RunExitSequence(), Exception);
   EXPECT_EQ(forms.calls.back(), "Terminate");
