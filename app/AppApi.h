@@ -1,18 +1,16 @@
 // The platform calls of the application core, one for one with Win32. The real
-// implementation lives in AppApiWin32.cpp; tests install a fake.
+// implementation lives in AppApiWin32.cpp; tests install a fake. The file
+// queries and errors it shares with the rest of the program are SystemApi's.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "toolkit/Seam.h"
 #include "toolkit/SysUtils.h"
+#include "toolkit/SystemApi.h"
 
 constexpr uint32_t kMaxPath = 260;
-constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
-constexpr uint32_t kFileAttributeDirectory = 0x10;
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kMoveFileReplaceExisting = 0x1;
 constexpr uint32_t kMoveFileWriteThrough = 0x8;
 constexpr uint32_t kMbOk = 0x0;
@@ -35,18 +33,15 @@ struct AppApi {
   virtual int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) = 0;
   virtual uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) = 0;
   virtual int32_t GetVersionExW(OsVersionInfo& info) = 0;
-  virtual uint32_t GetFileAttributesW(const String& path) = 0;
   virtual int32_t CreateDirectoryW(const String& path) = 0;
   virtual uintptr_t CreateMutexW(bool initialOwner, const String& name) = 0;
-  virtual uint32_t GetLastError() = 0;
   virtual String GetCommandLineW() = 0;
   virtual String GetModuleFileNameW() = 0;  // of the program itself
   virtual String MultiByteToWideChar(const std::string& ansiText) = 0;  // the ANSI code page
-  virtual String SysErrorMessage(uint32_t error) = 0;
 
-  // Whole-file reads and writes (CreateFileW, ReadFile/WriteFile, CloseHandle).
-  // False with `error` set when the platform refuses.
-  virtual bool ReadFileBytes(const String& path, std::string& bytes, uint32_t& error) = 0;
+  // Whole-file writes (CreateFileW, WriteFile, CloseHandle). False with
+  // `error` set when the platform refuses. Reads and the error text go
+  // through the system seam (toolkit/SystemApi.h).
   virtual bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) = 0;
   virtual bool MoveFileExW(const String& from, const String& to, uint32_t flags, uint32_t& error) = 0;
   virtual bool DeleteFileW(const String& path) = 0;
@@ -57,5 +52,9 @@ struct AppApi {
 
 // The platform in use. The Windows build starts with the real one; tests swap
 // in a fake for their lifetime.
-AppApi& Platform();
-void SetPlatform(AppApi* api);  // nullptr restores the real platform
+template <>
+AppApi& RealSeam<AppApi>();
+
+inline AppApi& Platform() { return TSeam<AppApi>::Get(); }
+// Installs `api` for the calls that follow; nullptr restores the real platform.
+inline void SetPlatform(AppApi* api) { TSeam<AppApi>::Install(api); }

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr uint64_t kMaxSettingsFileSize = 16 << 20;  // no settings file is this big
-
 struct WindowsAppApi final : AppApi {
   int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) override {
     return ::SHGetFolderPathW(nullptr, csidl, nullptr, flags, W(path));
@@ -31,12 +29,10 @@ struct WindowsAppApi final : AppApi {
     std::copy(std::begin(os.szCSDVersion), std::end(os.szCSDVersion), std::begin(info.szCSDVersion));
     return ok;
   }
-  uint32_t GetFileAttributesW(const String& path) override { return ::GetFileAttributesW(W(path)); }
   int32_t CreateDirectoryW(const String& path) override { return ::CreateDirectoryW(W(path), nullptr); }
   uintptr_t CreateMutexW(bool initialOwner, const String& name) override {
     return reinterpret_cast<uintptr_t>(::CreateMutexW(nullptr, initialOwner, W(name)));
   }
-  uint32_t GetLastError() override { return ::GetLastError(); }
   String GetCommandLineW() override { return S(::GetCommandLineW()); }
   String GetModuleFileNameW() override {
     std::wstring buffer(MAX_PATH, L'\0');
@@ -52,10 +48,6 @@ struct WindowsAppApi final : AppApi {
     std::wstring out(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), out.data(), n);
     return S(out.data(), out.size());
-  }
-  String SysErrorMessage(uint32_t error) override { return ::SysErrorMessage(error); }
-  bool ReadFileBytes(const String& path, std::string& bytes, uint32_t& error) override {
-    return ReadWholeFile(path, kMaxSettingsFileSize, bytes, error);
   }
   bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) override {
     TFileHandle file(
@@ -81,7 +73,8 @@ struct WindowsAppApi final : AppApi {
 
 }  // namespace
 
-AppApi& RealPlatform() {
+template <>
+AppApi& RealSeam<AppApi>() {
   static WindowsAppApi api;
   return api;
 }

@@ -3,6 +3,8 @@
 #include "app/AppApi.h"
 #include "app/Ordane.h"
 #include "app/SettingsFile.h"
+#include "toolkit/SystemApi.h"
+#include "toolkit/pictures/PictureFormats.h"
 
 TRunSettings RunSettings;
 
@@ -17,25 +19,17 @@ const String kKeyConfirm = u"Confirm";
 const String kKeyFile = u"File";
 const String kKeyTime = u"Time";
 
-bool IsFile(const String& path) {
-  const uint32_t attributes = Platform().GetFileAttributesW(path);
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
-}
+constexpr uint64_t kMaxSettingsFileSize = 16 << 20;  // no settings file is this big
 
 String DefaultPictureFile() { return ExtractFilePath(Platform().GetModuleFileNameW()) + u"End.jpg"; }
-
-String SystemReason(uint32_t error) {
-  String reason = Trim(Platform().SysErrorMessage(error));
-  return reason.empty() ? u"エラー " + IntToStr(error) : reason;
-}
 
 // The settings file as text; empty when there is none.
 String ReadSettingsText(const String& path) {
   std::string bytes;
   uint32_t error = 0;
-  if (!Platform().ReadFileBytes(path, bytes, error)) {
+  if (!SystemPlatform().ReadFileBytes(path, kMaxSettingsFileSize, bytes, error)) {
     if (error == kErrorFileNotFound || error == kErrorPathNotFound) return String();
-    throw Exception(Format(u"設定ファイル「%s」を読み込めません。(%s)", {path, SystemReason(error)}));
+    throw Exception(Format(u"設定ファイル「%s」を読み込めません。(%s)", {path, SystemErrorText(error)}));
   }
   return DecodeText(bytes, [](const std::string& ansi) { return Platform().MultiByteToWideChar(ansi); });
 }
@@ -59,20 +53,11 @@ std::vector<String> SplitCommandLine(StringView commandLine) {
   return params;
 }
 
-int ParamCount() {
-  const auto params = SplitCommandLine(Platform().GetCommandLineW());
-  return params.empty() ? 0 : static_cast<int>(params.size()) - 1;
-}
-
-String ParamStr(int index) {
-  const auto params = SplitCommandLine(Platform().GetCommandLineW());
-  return index >= 0 && static_cast<size_t>(index) < params.size() ? params[static_cast<size_t>(index)] : String();
-}
-
 bool ParseCommandLine() {
   RunSettings = TRunSettings{};
   const auto params = SplitCommandLine(Platform().GetCommandLineW());
   if (params.size() <= 1) return true;
+  RunSettings.CommandLineGiven = true;
 
   bool valid = true;
   for (size_t i = 1; i <= 4; ++i) {
@@ -82,11 +67,11 @@ bool ParseCommandLine() {
     if (key == u"/no") {
       RunSettings.ShowConfirm = false;
     } else if (key == u"/m:") {
-      if (value.size() == 1 && value[0] >= u'1' && value[0] <= u'5') RunSettings.ExitMode = value[0] - u'0';
+      const auto mode = value.size() == 1 ? ExitModeFromNumber(value[0] - u'0') : std::nullopt;
+      if (mode) RunSettings.ExitMode = *mode;
       else valid = false;
     } else if (key == u"/p:") {
-      const String ext = LowerCaseAscii(ExtractFileExt(value));
-      if ((ext == u".jpg" || ext == u".bmp") && IsFile(String(value))) RunSettings.PictureFile = String(value);
+      if (IsPictureFileName(value, puCommandLine) && FileExists(String(value))) RunSettings.PictureFile = String(value);
       else valid = false;
     } else if (key == u"/t:") {
       if (const auto seconds = TryStrToInt(value)) RunSettings.PictureTime = *seconds;
@@ -125,6 +110,6 @@ void SaveSettings() {
   if (!Platform().WriteFileBytes(temp, EncodeUtf16Le(ini.Text()), error) ||
       !Platform().MoveFileExW(temp, path, kMoveFileReplaceExisting | kMoveFileWriteThrough, error)) {
     Platform().DeleteFileW(temp);
-    throw Exception(Format(u"設定ファイル「%s」に書き込めません。(%s)", {path, SystemReason(error)}));
+    throw Exception(Format(u"設定ファイル「%s」に書き込めません。(%s)", {path, SystemErrorText(error)}));
   }
 }

@@ -5,13 +5,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "exitwin/ExitMode.h"
 #include "toolkit/SysUtils.h"
 
 struct TRunSettings {
   bool ShowConfirm = true;  // ask before acting
-  int32_t ExitMode = 0;     // 0 none; 1 shut down, 2 restart, 3 log off, 4 sleep, 5 hibernate
+  TExitMode ExitMode = TExitMode::None;  // an action from the command line
   String PictureFile;       // shown before the action
   int32_t PictureTime = 3;  // seconds; the picture is shown only when above 0
+  // Some parameter was given on the command line: the settings file then
+  // stays out of the run, neither read nor written.
+  bool CommandLineGiven = false;
 };
 
 extern TRunSettings RunSettings;
@@ -23,9 +27,6 @@ extern const String kCommandLineError;     // the message for an invalid command
 // parameters, double quotes group blanks and are dropped wherever they stand.
 // The first entry is the program itself.
 std::vector<String> SplitCommandLine(StringView commandLine);
-// The parameters after the program's own name.
-int ParamCount();
-String ParamStr(int index);  // 0 is the program; empty past the end
 
 // Resets RunSettings and reads the command line into them. On an invalid
 // command line the error message has been shown when it returns false.

@@ -28,7 +28,7 @@ String UpToNul(const char16_t* buffer, size_t size) {
 }
 
 bool DirectoryExists(const String& path) {
-  const uint32_t attributes = Platform().GetFileAttributesW(path);
+  const uint32_t attributes = SystemPlatform().GetFileAttributesW(path);
   return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
 }
 

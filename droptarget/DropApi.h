@@ -5,6 +5,8 @@
 // in DropApiWin32.cpp; tests install a fake.
 #pragma once
 
+#include "toolkit/Seam.h"
+
 #include <cstdint>
 
 #include "toolkit/Classes.h"
@@ -50,5 +52,9 @@ struct DropApi {
 
 // The platform in use. The Windows build starts with the real one; tests swap
 // in a fake for their lifetime.
-DropApi& DropPlatform();
-void SetDropPlatform(DropApi* api);  // nullptr restores the real platform
+template <>
+DropApi& RealSeam<DropApi>();
+
+inline DropApi& DropPlatform() { return TSeam<DropApi>::Get(); }
+// Installs `api` for the calls that follow; nullptr restores the real platform.
+inline void SetDropPlatform(DropApi* api) { TSeam<DropApi>::Install(api); }

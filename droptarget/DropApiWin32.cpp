@@ -40,7 +40,8 @@ struct RealDropApi final : DropApi {
 
 }  // namespace
 
-DropApi& RealDropPlatform() {
+template <>
+DropApi& RealSeam<DropApi>() {
   static RealDropApi api;
   return api;
 }

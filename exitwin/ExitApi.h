@@ -3,6 +3,8 @@
 // a recording fake. Handles and addresses travel as plain integers.
 #pragma once
 
+#include "toolkit/Seam.h"
+
 #include <cstdint>
 #include <string>
 
@@ -110,5 +112,9 @@ struct ExitApi {
 
 // The platform in use. The Windows build starts with the real one; tests swap
 // in a fake for their lifetime.
-ExitApi& ExitPlatform();
-void SetExitPlatform(ExitApi* api);  // nullptr restores the real platform
+template <>
+ExitApi& RealSeam<ExitApi>();
+
+inline ExitApi& ExitPlatform() { return TSeam<ExitApi>::Get(); }
+// Installs `api` for the calls that follow; nullptr restores the real platform.
+inline void SetExitPlatform(ExitApi* api) { TSeam<ExitApi>::Install(api); }

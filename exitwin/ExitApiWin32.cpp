@@ -147,7 +147,8 @@ struct RealExitApi final : ExitApi {
 
 }  // namespace
 
-ExitApi& RealExitPlatform() {
+template <>
+ExitApi& RealSeam<ExitApi>() {
   static RealExitApi api;
   return api;
 }

@@ -1,11 +1,8 @@
 // The picture window: the picture full screen, black around and behind it,
 // above every other window, with the taskbar out of the way.
-#include "forms/DispImage.h"
+#include "forms/DispImageWin32.h"
 
-#include "forms/TolviMain.h"
 #include "toolkit/pictures/Image.h"
-
-TDispImageForm* DispImageForm = nullptr;
 
 void LoadPictureFile(TImage* view, const String& fileName) {
   // Decoded in full before the view lets go of what it shows.
@@ -13,7 +10,8 @@ void LoadPictureFile(TImage* view, const String& fileName) {
   view->SetPicture(std::move(picture));
 }
 
-TDispImageForm::TDispImageForm(TComponent* owner) : TForm(owner) {
+TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime)
+    : TForm(owner), TDispImageCore(pictureFile, pictureTime) {
   SetName(u"DispImageForm");
   SetBorderStyle(bsNone);
   SetColor(RGB(0, 0, 0));
@@ -44,6 +42,9 @@ TDispImageForm::TDispImageForm(TComponent* owner) : TForm(owner) {
   OnDeactivate = [this](TComponent*) { FormDeactivate(); };
   OnKeyPress = [this](TComponent*, char16_t& key) { FormKeyPress(key); };
   OnCloseQuery = [this](TComponent*, bool& canClose) { FormCloseQuery(canClose); };
+  OnClose = [this](TComponent*, TCloseAction&) {
+    if (ModalResult() == mrNone) SetModalResult(mrOk);  // not cancelled
+  };
   DoCreate();
 }
 
@@ -55,10 +56,10 @@ TDispImageForm::~TDispImageForm() {
   OnDeactivate = nullptr;
   OnKeyPress = nullptr;
   OnCloseQuery = nullptr;
+  OnClose = nullptr;
   Image1->OnMouseDown = nullptr;
   Timer1->SetOnTimer(nullptr);
   RestoreTaskbar();
-  if (DispImageForm == this) DispImageForm = nullptr;
 }
 
 void TDispImageForm::WndProc(TMessage& message) {
@@ -91,9 +92,7 @@ void TDispImageForm::HostStartTimer(uint32_t interval) {
   Timer1->SetEnabled(true);
 }
 
-void TDispImageForm::HostCancel() {
-  if (TolviMainForm) TolviMainForm->FCancel = true;
-}
+void TDispImageForm::HostCancel() { SetModalResult(kPictureCancelled); }
 
 // The view covers the client area exactly, in the window's own pixels.
 void TDispImageForm::FitImage() {

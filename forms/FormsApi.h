@@ -4,14 +4,14 @@
 // FormsApiWin32.cpp (Windows build only); tests install a recording fake.
 #pragma once
 
+#include "toolkit/Seam.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "toolkit/SysUtils.h"
-
-constexpr uintptr_t kInvalidHandleValue = static_cast<uintptr_t>(-1);
-constexpr uint32_t kErrorInvalidName = 123;
+#include "toolkit/SystemApi.h"
 
 constexpr int32_t kSwHide = 0;
 constexpr int32_t kSwShow = 5;
@@ -24,12 +24,6 @@ constexpr uint32_t kMbDefButton1 = 0x0;
 constexpr uint32_t kMbSetForeground = 0x10000;
 constexpr int32_t kIdYes = 6;
 constexpr int32_t kIdNo = 7;
-
-// WIN32_FIND_DATAW, as far as it is read.
-struct TFindData {
-  uint32_t FileAttributes = 0;
-  String FileName;
-};
 
 // A button of a message box and the text it is to carry.
 struct TBoxButton {
@@ -47,16 +41,7 @@ struct TBoxSetup {
 struct FormsApi {
   virtual ~FormsApi() = default;
 
-  // kernel32: files
-  virtual uint32_t GetFileAttributesW(const String& fileName) = 0;
-  virtual uint32_t GetLastError() = 0;
-  virtual uintptr_t FindFirstFileW(const String& fileName, TFindData& data) = 0;
-  virtual int32_t FindClose(uintptr_t findFile) = 0;
-  // The whole of a file (CreateFileW, GetFileSizeEx, ReadFile, CloseHandle).
-  // False with `error` set when the platform refuses, or ERROR_FILE_TOO_LARGE
-  // when the file holds more than `maxSize` bytes.
-  virtual bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) = 0;
-  virtual String SysErrorMessage(uint32_t error) = 0;
+  // kernel32 (files and errors are SystemApi's)
   virtual void Sleep(uint32_t milliseconds) = 0;
 
   // user32
@@ -71,5 +56,9 @@ struct FormsApi {
 
 // The platform in use. The Windows build starts with the real one; tests swap
 // in a fake for their lifetime.
-FormsApi& FormsPlatform();
-void SetFormsPlatform(FormsApi* api);  // nullptr restores the real platform
+template <>
+FormsApi& RealSeam<FormsApi>();
+
+inline FormsApi& FormsPlatform() { return TSeam<FormsApi>::Get(); }
+// Installs `api` for the calls that follow; nullptr restores the real platform.
+inline void SetFormsPlatform(FormsApi* api) { TSeam<FormsApi>::Install(api); }

@@ -11,22 +11,6 @@
 namespace {
 
 struct WindowsFormsApi final : FormsApi {
-  uint32_t GetFileAttributesW(const String& fileName) override { return ::GetFileAttributesW(W(fileName)); }
-  uint32_t GetLastError() override { return ::GetLastError(); }
-  uintptr_t FindFirstFileW(const String& fileName, TFindData& data) override {
-    WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileW(W(fileName), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      data.FileAttributes = found.dwFileAttributes;
-      data.FileName = S(found.cFileName);
-    }
-    return reinterpret_cast<uintptr_t>(search);
-  }
-  int32_t FindClose(uintptr_t findFile) override { return ::FindClose(reinterpret_cast<HANDLE>(findFile)); }
-  bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) override {
-    return ReadWholeFile(fileName, maxSize, bytes, error);
-  }
-  String SysErrorMessage(uint32_t error) override { return ::SysErrorMessage(error); }
   void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
 
   uintptr_t FindWindowW(const String& className, const char16_t* windowName) override {
@@ -52,7 +36,8 @@ struct WindowsFormsApi final : FormsApi {
 
 }  // namespace
 
-FormsApi& RealFormsPlatform() {
+template <>
+FormsApi& RealSeam<FormsApi>() {
   static WindowsFormsApi api;
   return api;
 }

@@ -12,8 +12,6 @@ const String kConfirmQuestion = u"よろしいですか？";
 const String kConfirmTitle = u"情報";
 const String kHiberFileName = u"\\Hiberfil.sys";
 
-const String kExitModeCaptions[6] = {u"", u"シャットダウン", u"再起動", u"ログオフ", u"スリープ", u"休止状態"};
-const String kStandbyCaption = u"スタンバイ";
 
 namespace {
 
@@ -31,20 +29,6 @@ String ExtractFileDrive(StringView path) {
   return String(path.substr(0, end));
 }
 
-// Closes a search handle on every way out.
-class TFindGuard {
-public:
-  explicit TFindGuard(uintptr_t handle) : FHandle(handle) {}
-  ~TFindGuard() {
-    if (FHandle != kInvalidHandleValue) FormsPlatform().FindClose(FHandle);
-  }
-  TFindGuard(const TFindGuard&) = delete;
-  TFindGuard& operator=(const TFindGuard&) = delete;
-
-private:
-  uintptr_t FHandle;
-};
-
 // Requests the end of the program when the sequence leaves, whichever way.
 class TTerminateGuard {
 public:
@@ -59,28 +43,7 @@ private:
 
 }  // namespace
 
-bool FileExists(const String& fileName) {
-  // A search would take wildcards as patterns and find some other file.
-  if (fileName.empty() || fileName.find_first_of(u"*?") != String::npos) return false;
-  FormsApi& api = FormsPlatform();
-  const uint32_t attributes = api.GetFileAttributesW(fileName);
-  if (attributes != kInvalidFileAttributes) return (attributes & kFileAttributeDirectory) == 0;
-  const uint32_t error = api.GetLastError();
-  if (error == kErrorFileNotFound || error == kErrorPathNotFound || error == kErrorInvalidName) return false;
-  // The attribute query fails on a file that is held open without sharing;
-  // a directory search still lists it.
-  TFindData data;
-  const uintptr_t search = api.FindFirstFileW(fileName, data);
-  if (search == kInvalidHandleValue) return false;
-  TFindGuard guard(search);
-  return (data.FileAttributes & kFileAttributeDirectory) == 0;
-}
-
-String ExitModeCaption(int32_t mode) {
-  if (mode < 1 || mode > 5) return String();
-  if (mode == 4 && !IsVistaOrLater()) return kStandbyCaption;
-  return kExitModeCaptions[mode];
-}
+String ExitModeCaption(TExitMode mode) { return ExitModeCaption(mode, IsVistaOrLater()); }
 
 bool HiberFileExists() {
   const String drive = ExtractFileDrive(GetWindowsDir());
@@ -93,12 +56,12 @@ void TTolviMainCore::RunExitSequence() {
   TTerminateGuard terminate([this] { HostTerminate(); });
   FormsApi& api = FormsPlatform();
 
-  if (RunSettings.ExitMode == 5 && !HiberFileExists()) {
+  if (RunSettings.ExitMode == TExitMode::Hibernate && !HiberFileExists()) {
     api.MessageBoxW(kHiberNotSetUp, kAppTitle, kMbOk);
     return;
   }
   HostHide();
-  const String caption = HostExitModeCaption(RunSettings.ExitMode);
+  const String caption = ExitModeCaption(RunSettings.ExitMode);
 
   if (RunSettings.ShowConfirm) {
     TBoxSetup setup;
@@ -111,22 +74,14 @@ void TTolviMainCore::RunExitSequence() {
     if (answer != kIdYes) return;
   }
 
-  FCancel = false;
-  if (RunSettings.PictureTime > 0 && FileExists(RunSettings.PictureFile)) HostShowPicture();
-  if (!FCancel) PerformExitMode();
+  const bool picture = RunSettings.PictureTime > 0 && FileExists(RunSettings.PictureFile);
+  if (picture && HostShowPicture(RunSettings.PictureFile, RunSettings.PictureTime)) return;
+  PerformExitMode();
 }
 
 void TTolviMainCore::PerformExitMode() {
   try {
-    TExitWin& engine = HostExitWin();
-    switch (RunSettings.ExitMode) {
-      case 1: engine.PowerOffWindows(); break;
-      case 2: engine.RebootWindows(); break;
-      case 3: engine.LogOffWindows(); break;
-      case 4: engine.Suspend(); break;
-      case 5: engine.Hibernate(); break;
-      default: break;
-    }
+    ::PerformExitMode(HostExitWin(), RunSettings.ExitMode);
   } catch (...) {
     // The engine's message is never shown: the program just ends.
     HostTerminate();

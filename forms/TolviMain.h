@@ -6,33 +6,22 @@
 
 #include <cstdint>
 
+#include "exitwin/ExitMode.h"
 #include "exitwin/ExitWin32.h"
 #include "toolkit/SysUtils.h"
 
-#ifdef _WIN32
-#include "toolkit/Forms.h"
-#endif
 
 extern const String kHiberNotSetUp;     // "OSで休止状態が設定されていません。"
 extern const String kConfirmQuestion;   // "よろしいですか？"
 extern const String kConfirmTitle;      // "情報"
 extern const String kHiberFileName;     // "\Hiberfil.sys"
 
-// The captions of the five actions, indexed by action number (0 is unused).
-// Action 4 has two: "スリープ" from Windows Vista on, "スタンバイ" before.
-extern const String kExitModeCaptions[6];
-extern const String kStandbyCaption;
-// The caption of action `mode` on this system: action 4 reads "スタンバイ"
-// before Windows Vista. Empty outside 1..5.
-String ExitModeCaption(int32_t mode);
+// The caption of `mode` on this system (see kExitModes).
+String ExitModeCaption(TExitMode mode);
 
 // Whether the hibernation file exists at the root of the drive that holds the
 // Windows directory (C: or \\server\share).
 bool HiberFileExists();
-
-// Whether `fileName` names an existing file, not a folder. A file the system
-// holds open (the hibernation and paging files) counts too.
-bool FileExists(const String& fileName);
 
 class TTolviMainCore {
 public:
@@ -45,48 +34,12 @@ public:
   // failure ends the program silently.
   void PerformExitMode();
 
-  // Set by the picture window when the user cancels the picture.
-  bool FCancel = false;
-
 protected:
   virtual void HostHide() = 0;
-  // The text of the option button of action `mode`; empty outside 1..5.
-  virtual String HostExitModeCaption(int32_t mode) = 0;
-  // Creates the picture window, owned by the application, keeps it in
-  // DispImageForm and shows it modally.
-  virtual void HostShowPicture() = 0;
+  // Shows the picture window modally with `fileName` for `seconds`; true
+  // when the user cancelled the action there.
+  virtual bool HostShowPicture(const String& fileName, int32_t seconds) = 0;
   virtual TExitWin& HostExitWin() = 0;
   // Asks the message loop to end; must not raise.
   virtual void HostTerminate() noexcept = 0;
 };
-
-#ifdef _WIN32
-
-class TRadioButton;
-class TLabel;
-
-class TTolviMainForm : public TForm, public TTolviMainCore {
-public:
-  explicit TTolviMainForm(TComponent* owner);
-  ~TTolviMainForm() override;
-
-  TExitWin* ExitWin1 = nullptr;
-
-protected:
-  void HostHide() override { Hide(); }
-  String HostExitModeCaption(int32_t mode) override;
-  void HostShowPicture() override;
-  TExitWin& HostExitWin() override { return *ExitWin1; }
-  void HostTerminate() noexcept override;
-
-private:
-  void FormCreate(TComponent* sender);
-  void FormCloseQuery(TComponent* sender, bool& canClose);
-
-  TRadioButton* RBTNExitMode[6] = {};  // 1..5 by action number
-  TLabel* LblExitMode[6] = {};
-};
-
-extern TTolviMainForm* TolviMainForm;
-
-#endif  // _WIN32

@@ -1,13 +1,11 @@
 // The main window. For now it holds the five action buttons and runs the exit
 // sequence; it keeps the settings file in step and ends the program when it
 // closes.
-#include "forms/TolviMain.h"
+#include "forms/TolviMainWin32.h"
 
 #include "app/ME.h"
 #include "app/Ordane.h"
-#include "forms/DispImage.h"
-
-TTolviMainForm* TolviMainForm = nullptr;
+#include "forms/DispImageWin32.h"
 
 namespace {
 const String kLayoutFont = u"ＭＳ Ｐゴシック";
@@ -26,7 +24,8 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
   Font().SetStyle(fsBold);
 
   // The action buttons and their number labels, where the action group sits.
-  for (int n = 1; n <= 5; ++n) {
+  for (const TExitModeInfo& mode : kExitModes) {
+    const int n = ExitModeNumber(mode.Mode);
     auto* label = new TLabel(this);
     label->SetName(u"Label" + IntToStr(n));
     label->SetParent(this);
@@ -40,7 +39,7 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
     button->SetName(u"RadioButton" + IntToStr(n));
     button->SetParent(this);
     button->SetBounds(1 + 50, 1 + 10 + 30 * (n - 1), 270, 23);
-    button->SetCaption(kExitModeCaptions[n]);
+    button->SetCaption(mode.Caption);
     button->Font().SetName(kLayoutFont);
     button->Font().SetHeight(12);
     button->Font().SetStyle(fsBold);
@@ -52,9 +51,7 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
   OnCloseQuery = [this](TComponent* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
 }
 
-TTolviMainForm::~TTolviMainForm() {
-  if (TolviMainForm == this) TolviMainForm = nullptr;
-}
+TTolviMainForm::~TTolviMainForm() = default;
 
 void TTolviMainForm::FormCreate(TComponent*) {
   // The face of the system's menu font; the controls that take the window's
@@ -64,35 +61,33 @@ void TTolviMainForm::FormCreate(TComponent*) {
   if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
     Font().SetName(S(metrics.lfMenuFont.lfFaceName));
 
-  for (int n = 1; n <= 5; ++n) {
-    RBTNExitMode[n] = dynamic_cast<TRadioButton*>(FindComponent(u"RadioButton" + IntToStr(n)));
-    RBTNExitMode[n]->SetChecked(false);
-    LblExitMode[n] = dynamic_cast<TLabel*>(FindComponent(u"Label" + IntToStr(n)));
-    RBTNExitMode[n]->Font().SetSize(14);
+  for (const TExitModeInfo& mode : kExitModes) {
+    const int n = ExitModeNumber(mode.Mode);
+    TRadioButton*& button = RBTNExitMode[static_cast<size_t>(n - 1)];
+    button = dynamic_cast<TRadioButton*>(FindComponent(u"RadioButton" + IntToStr(n)));
+    button->SetChecked(false);
+    LblExitMode[static_cast<size_t>(n - 1)] = dynamic_cast<TLabel*>(FindComponent(u"Label" + IntToStr(n)));
+    button->Font().SetSize(14);
+    button->SetCaption(ExitModeCaption(mode.Mode));
   }
-  RBTNExitMode[4]->SetCaption(ExitModeCaption(4));
 
   // An action from the command line: the window is never shown, and the
   // sequence asks for the end of the program.
-  if (RunSettings.ExitMode > 0) RunExitSequence();
+  if (RunSettings.ExitMode != TExitMode::None) RunExitSequence();
 
   // Any command-line parameter at all keeps the settings file out of the run.
-  if (ParamCount() == 0) LoadSettings();
+  if (!RunSettings.CommandLineGiven) LoadSettings();
 }
 
 // A failed save reaches the error report and the window stays open.
 void TTolviMainForm::FormCloseQuery(TComponent*, bool&) {
-  if (ParamCount() == 0) SaveSettings();
+  if (!RunSettings.CommandLineGiven) SaveSettings();
 }
 
-String TTolviMainForm::HostExitModeCaption(int32_t mode) {
-  if (mode < 1 || mode > 5 || !RBTNExitMode[mode]) return String();
-  return RBTNExitMode[mode]->Caption();
-}
-
-void TTolviMainForm::HostShowPicture() {
-  DispImageForm = new TDispImageForm(Application);
-  DispImageForm->ShowModal();
+bool TTolviMainForm::HostShowPicture(const String& fileName, int32_t seconds) {
+  // The window destroys itself once its run is over; only its result is kept.
+  auto* picture = new TDispImageForm(Application, fileName, seconds);
+  return picture->ShowModal() == kPictureCancelled;
 }
 
 void TTolviMainForm::HostTerminate() noexcept {

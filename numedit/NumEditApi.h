@@ -3,6 +3,8 @@
 // The real implementation lives in NumEditApiWin32.cpp; tests install a fake.
 #pragma once
 
+#include "toolkit/Seam.h"
+
 #include <cstdint>
 
 #include "toolkit/SysUtils.h"
@@ -64,5 +66,9 @@ struct NumEditApi {
 
 // The platform in use. The Windows build starts with the real one; tests swap
 // in a fake for their lifetime.
-NumEditApi& NumEditPlatform();
-void SetNumEditPlatform(NumEditApi* api);  // nullptr restores the real platform
+template <>
+NumEditApi& RealSeam<NumEditApi>();
+
+inline NumEditApi& NumEditPlatform() { return TSeam<NumEditApi>::Get(); }
+// Installs `api` for the calls that follow; nullptr restores the real platform.
+inline void SetNumEditPlatform(NumEditApi* api) { TSeam<NumEditApi>::Install(api); }

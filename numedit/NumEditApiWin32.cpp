@@ -134,7 +134,8 @@ struct NumEditApiWin32 final : NumEditApi {
 
 }  // namespace
 
-NumEditApi& RealNumEditPlatform() {
+template <>
+NumEditApi& RealSeam<NumEditApi>() {
   static NumEditApiWin32 api;
   return api;
 }

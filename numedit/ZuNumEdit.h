@@ -1,6 +1,6 @@
 // The numeric edit control. TZuNumEditCore is the control without its window:
 // the value and the shown text, the editing decisions and the geometry, with
-// platform calls through NumEditPlatform(). TZuNumEdit (Windows build) is the
+// platform calls through NumEditPlatform(). TZuNumEdit (ZuNumEditWin32.h) is the
 // window, which supplies the few facts and actions the logic needs through
 // the Host hooks.
 #pragma once
@@ -12,11 +12,7 @@
 #include "toolkit/Classes.h"
 #include "toolkit/SysUtils.h"
 
-#ifdef _WIN32
-#include "toolkit/Forms.h"  // TBorderStyle, shared with the forms
-#else
-enum TBorderStyle { bsNone, bsSingle };
-#endif
+#include "toolkit/Types.h"
 
 enum TAlignment : uint8_t { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
 enum TVertAlignment : uint8_t { taTopJustify = 0, taBottomJustify = 1, taVCenter = 2 };
@@ -256,73 +252,3 @@ private:
   bool DblClickFlag = false;
   TTextRect DrawRect;
 };
-
-#ifdef _WIN32
-
-// The numeric edit control: a self-drawn window around the logic above.
-class TZuNumEdit : public TWinControl, public TZuNumEditCore {
-public:
-  explicit TZuNumEdit(TComponent* owner = nullptr);
-  ~TZuNumEdit() override;
-
-  // After the base control's handling, a new parent measures the font, fits
-  // the height and resets the background to the window colour.
-  void SetParent(TWinControl* parent) override;
-  // A sunken 3-D edge instead of a flat line (with BorderStyle bsSingle).
-  bool Ctl3D() const { return FCtl3D; }
-  void SetCtl3D(bool value);
-
-protected:
-  void KeyDown(WORD& key, TShiftState shift) override;
-  void KeyPress(char16_t& key) override;
-  void CreateParams(TCreateParams& params) override;
-  void WndProc(TMessage& message) override;
-  void DblClick() override;
-  void FontChanged() override;
-  void DpiChanged(int dpi) override;
-  void CreateHandleDone() override;
-
-  int32_t HostClientWidth() override;
-  int32_t HostClientHeight() override;
-  bool HostFocused() override { return Focused(); }
-  bool HostCtl3D() override { return FCtl3D; }
-  bool HostDesigning() override { return InState(csDesigning); }
-  uintptr_t HostWindow() override;
-  uintptr_t HostFormWindow() override;
-  uintptr_t HostDC() override;
-  uintptr_t HostFont() override;
-  TComponent* HostSender() override { return this; }
-  void HostInvalidate() override { Invalidate(); }
-  void HostSetClientHeight(int32_t height) override;
-  void HostRecreateWindow() override { RecreateWnd(); }
-  void HostCopyFont() override;
-
-private:
-  // A memory DC with the canvas font selected: text is measured without
-  // drawing and without needing the window.
-  class TMeasureDC {
-  public:
-    TMeasureDC() = default;
-    ~TMeasureDC();
-    TMeasureDC(const TMeasureDC&) = delete;
-    TMeasureDC& operator=(const TMeasureDC&) = delete;
-    HDC Select(HFONT font);
-    void Deselect();  // before the font it holds goes away
-
-  private:
-    HDC FDC = nullptr;
-    HGDIOBJ FOriginal = nullptr;
-  };
-
-  void Paint();
-  void EraseBackground(HDC dc);
-  SIZE BorderSize();  // what the border takes off the window's size
-
-  bool FCtl3D = true;
-  bool FLeftPressed = false;
-  int FMeasuredDpi = 0;
-  TFont FCanvasFont;  // declared before the DC that may hold it
-  TMeasureDC FMeasureDC;
-};
-
-#endif  // _WIN32

@@ -1,6 +1,6 @@
 // The numeric edit control's window: creation, painting, the canvas font and
 // the routing of window messages to the control's reactions.
-#include "numedit/ZuNumEdit.h"
+#include "numedit/ZuNumEditWin32.h"
 
 #include <windowsx.h>
 

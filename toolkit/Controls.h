@@ -8,15 +8,13 @@
 
 #include "toolkit/Classes.h"
 #include "toolkit/Messages.h"
+#include "toolkit/Types.h"
 #include "toolkit/Win32.h"
 
 class TWinControl;
 
 using TNotifyEvent = std::function<void(TComponent* sender)>;
 
-enum TShiftFlag : uint8_t { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
-using TShiftState = uint8_t;
-enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 using TKeyEvent = std::function<void(TComponent* sender, WORD& key, TShiftState shift)>;
 using TKeyPressEvent = std::function<void(TComponent* sender, char16_t& key)>;

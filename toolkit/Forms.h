@@ -3,8 +3,8 @@
 #pragma once
 
 #include "toolkit/Controls.h"
+#include "toolkit/Types.h"
 
-enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow };
 enum TFormStyle { fsNormal, fsStayOnTop };
 enum TPosition { poDesigned, poScreenCenter };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   api.commandLine = u"Tolvi.exe " + line;
   const bool valid = ParseCommandLine();
   if (valid != api.boxes.empty()) abort();  // the message shows exactly when invalid
-  if (RunSettings.ExitMode < 0 || RunSettings.ExitMode > 5) abort();
+  if (RunSettings.ExitMode != TExitMode::None && !FindExitMode(RunSettings.ExitMode)) abort();
   if (!RunSettings.PictureFile.empty() && RunSettings.PictureFile != u"a.jpg") abort();
   return 0;
 }

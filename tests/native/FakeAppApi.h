@@ -9,7 +9,7 @@
 
 #include "app/AppApi.h"
 
-struct FakeAppApi : AppApi {
+struct FakeAppApi : AppApi, SystemApi {
   String appData = u"C:\\Users\\u\\AppData\\Roaming";
   String windowsDir = u"C:\\Windows";
   String commandLine = u"C:\\Program Files\\Tolvi\\Tolvi.exe";
@@ -19,10 +19,13 @@ struct FakeAppApi : AppApi {
   std::map<String, std::string> files;
   std::set<String> unreadable, unwritable;  // paths whose access fails with error 5
   std::set<String> mutexes;
+  std::set<String> deniedMutexes;  // held by an elevated instance: opening them is refused
   std::vector<std::string> calls;  // the calls that matter for order, in order
   struct Box { String text, caption; uint32_t flags; };
   std::vector<Box> boxes;
   uint32_t lastError = 0;
+
+  TSeamInstall<SystemApi> systemSeam{this};
 
   FakeAppApi() { SetPlatform(this); }
   ~FakeAppApi() override { SetPlatform(nullptr); }
@@ -47,6 +50,7 @@ struct FakeAppApi : AppApi {
   uint32_t GetFileAttributesW(const String& path) override {
     if (dirs.count(path)) return kFileAttributeDirectory;
     if (files.count(path)) return 0x20;
+    lastError = kErrorFileNotFound;
     return kInvalidFileAttributes;
   }
   int32_t CreateDirectoryW(const String& path) override {
@@ -58,6 +62,7 @@ struct FakeAppApi : AppApi {
   }
   uintptr_t CreateMutexW(bool initialOwner, const String& name) override {
     calls.push_back("CreateMutexW(" + ToUtf8(name) + ")");
+    if (deniedMutexes.count(name)) return lastError = kErrorAccessDenied, 0;
     lastError = mutexes.insert(name).second ? 0 : kErrorAlreadyExists;
     return 0x40;
   }
@@ -70,7 +75,11 @@ struct FakeAppApi : AppApi {
     return out;
   }
   String SysErrorMessage(uint32_t error) override { return u"アクセスが拒否されました。"; }
-  bool ReadFileBytes(const String& path, std::string& bytes, uint32_t& error) override {
+  uintptr_t FindFirstFileW(const String& path, TFindData& data) override {
+    return lastError = kErrorFileNotFound, kInvalidHandleValue;
+  }
+  int32_t FindClose(uintptr_t) override { return 0; }
+  bool ReadFileBytes(const String& path, uint64_t maxSize, std::string& bytes, uint32_t& error) override {
     if (unreadable.count(path)) { error = 5; return false; }
     auto it = files.find(path);
     if (it == files.end()) { error = kErrorFileNotFound; return false; }

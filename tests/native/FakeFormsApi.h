@@ -1,5 +1,5 @@
 // A recording stand-in for the platform calls of the exit sequence and the
-// picture window: a small file table, a taskbar, a screen and scripted answers
+// picture window (FormsApi and the system's file calls): a small file table, a taskbar, a screen and scripted answers
 // of message boxes. Calls that matter for order go into `calls`.
 #pragma once
 
@@ -13,7 +13,7 @@
 #include "app/AppApi.h"
 #include "forms/FormsApi.h"
 
-struct FakeFormsApi : FormsApi {
+struct FakeFormsApi : FormsApi, SystemApi {
   struct File {
     uint32_t attributes = 0x20;    // FILE_ATTRIBUTE_ARCHIVE
     std::string bytes;
@@ -39,6 +39,8 @@ struct FakeFormsApi : FormsApi {
 
   std::vector<std::string> calls;
   std::multiset<uintptr_t> openSearches;
+
+  TSeamInstall<SystemApi> systemSeam{this};
 
   FakeFormsApi() { SetFormsPlatform(this); }
   ~FakeFormsApi() override { SetFormsPlatform(nullptr); }

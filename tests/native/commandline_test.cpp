@@ -46,7 +46,7 @@ protected:
     api.files[u"C:\\My Pics\\e.jpg"] = "x";
     api.dirs.insert(u"C:\\pics\\dir.jpg");
     // Leftovers of an earlier parse must not survive.
-    RunSettings = {false, 4, u"old", 99};
+    RunSettings = {false, TExitMode::Sleep, u"old", 99, true};
   }
 };
 
@@ -57,7 +57,8 @@ TEST_P(ParseCommandLineTest, SetsRunSettingsOrReportsTheError) {
   if (c.valid) {
     EXPECT_TRUE(api.boxes.empty());
     EXPECT_EQ(RunSettings.ShowConfirm, c.confirm);
-    EXPECT_EQ(RunSettings.ExitMode, c.mode);
+    EXPECT_EQ(ExitModeNumber(RunSettings.ExitMode), c.mode);
+    EXPECT_EQ(RunSettings.CommandLineGiven, *c.args != 0);
     EXPECT_EQ(RunSettings.PictureFile, String(c.picture));
     EXPECT_EQ(RunSettings.PictureTime, c.time);
   } else {

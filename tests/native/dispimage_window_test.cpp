@@ -8,14 +8,17 @@
 #include <iterator>
 
 #include "FakeFormsApi.h"
-#include "app/ME.h"
 #include "forms/DispImage.h"
+#include "toolkit/pictures/PictureFormats.h"
 
 namespace {
 
 class TTestDisp : public TDispImageCore {
 public:
-  explicit TTestDisp(std::vector<std::string>& r) : record(r) {}
+  // The window as the exit sequence makes it: this picture for two seconds.
+  explicit TTestDisp(std::vector<std::string>& r, const String& file = u"C:\\Pictures\\End.jpg",
+                     int32_t seconds = 2)
+      : TDispImageCore(file, seconds), record(r) {}
   std::vector<std::string>& record;
   bool inModal = true;
   bool active = true;
@@ -47,11 +50,6 @@ protected:
   FakeFormsApi api;
   TTestDisp form{api.calls};
 
-  void SetUp() override {
-    RunSettings = TRunSettings{};
-    RunSettings.PictureFile = u"C:\\Pictures\\End.jpg";
-    RunSettings.PictureTime = 2;
-  }
   // Runs `step` and gives what it did.
   template <typename F>
   Calls Did(F step) {

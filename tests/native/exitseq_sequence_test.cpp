@@ -42,16 +42,17 @@ public:
   TTestMain(std::vector<std::string>& r, TExitWin& e) : record(r), engine(e) {}
   std::vector<std::string>& record;
   TExitWin& engine;
-  std::function<void(TTestMain&)> picture;  // what the picture window does
-  bool cancelSeenAtPicture = true;
+  std::function<bool()> picture;  // what the picture window does; true: cancelled
+  String pictureFile;               // what the picture window was given
+  int32_t pictureTime = 0;
 
 protected:
   void HostHide() override { record.push_back("Hide"); }
-  String HostExitModeCaption(int32_t mode) override { return ExitModeCaption(mode); }
-  void HostShowPicture() override {
+  bool HostShowPicture(const String& fileName, int32_t seconds) override {
     record.push_back("ShowPicture");
-    cancelSeenAtPicture = FCancel;
-    if (picture) picture(*this);
+    pictureFile = fileName;
+    pictureTime = seconds;
+    return picture && picture();
   }
   TExitWin& HostExitWin() override { return engine; }
   void HostTerminate() noexcept override { record.push_back("Terminate"); }
@@ -69,7 +70,7 @@ protected:
 
   void SetUp() override {
     RunSettings = TRunSettings{};
-    RunSettings.ExitMode = 1;
+    RunSettings.ExitMode = TExitMode::PowerOff;
     RunSettings.PictureFile.clear();
     forms.AddFile(u"C:\\Hiberfil.sys");
   }
@@ -103,7 +104,7 @@ TEST_F(ExitSequenceTest, NoOrEscapeEndsWithoutAction) {
 }
 
 TEST_F(ExitSequenceTest, ConfirmationBoxCarriesItsOwnTextsAndBehaviour) {
-  RunSettings.ExitMode = 3;
+  RunSettings.ExitMode = TExitMode::LogOff;
   Run();
   ASSERT_EQ(forms.boxes.size(), 1u);
   const auto& box = forms.boxes[0];
@@ -124,24 +125,24 @@ TEST_F(ExitSequenceTest, ConfirmationBoxCarriesItsOwnTextsAndBehaviour) {
 
 TEST_F(ExitSequenceTest, WithoutConfirmationTheActionFollowsAtOnce) {
   RunSettings.ShowConfirm = false;
-  RunSettings.ExitMode = 3;
+  RunSettings.ExitMode = TExitMode::LogOff;
   EXPECT_EQ(Run(), (Calls{"Hide", "ExitWindowsEx(0x0,0x0)", "Terminate"}));
   EXPECT_TRUE(forms.boxes.empty());
 }
 
-TEST_F(ExitSequenceTest, PictureComesBetweenConfirmationAndActionWithTheCancelFlagCleared) {
+TEST_F(ExitSequenceTest, PictureComesBetweenConfirmationAndActionWithItsFileAndTime) {
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
   RunSettings.PictureTime = 1;
-  main.FCancel = true;  // left over from nothing in particular
   EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "ExitWindowsEx(0x9,0x0)", "Terminate"}));
-  EXPECT_FALSE(main.cancelSeenAtPicture);
+  EXPECT_EQ(main.pictureFile, kPicture);
+  EXPECT_EQ(main.pictureTime, 1);
 }
 
 TEST_F(ExitSequenceTest, CancelledPictureEndsWithoutAction) {
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
-  main.picture = [](TTestMain& m) { m.FCancel = true; };
+  main.picture = [] { return true; };
   EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "Terminate"}));
 }
 
@@ -169,7 +170,7 @@ TEST_F(ExitSequenceTest, NoPictureWindowWithoutAFileOrWithoutTime) {
 
 TEST_F(ExitSequenceTest, HibernationWithoutItsFileShowsTheNoticeAndHidesNothing) {
   forms.files.erase(u"C:\\Hiberfil.sys");
-  RunSettings.ExitMode = 5;
+  RunSettings.ExitMode = TExitMode::Hibernate;
   EXPECT_EQ(Run(), (Calls{"MessageBoxW(OSで休止状態が設定されていません。)", "Terminate"}));
   ASSERT_EQ(forms.boxes.size(), 1u);
   EXPECT_FALSE(forms.boxes[0].custom);
@@ -178,7 +179,7 @@ TEST_F(ExitSequenceTest, HibernationWithoutItsFileShowsTheNoticeAndHidesNothing)
 }
 
 TEST_F(ExitSequenceTest, HibernationWithItsFileGoesAhead) {
-  RunSettings.ExitMode = 5;
+  RunSettings.ExitMode = TExitMode::Hibernate;
   RunSettings.ShowConfirm = false;
   EXPECT_EQ(Run(), (Calls{"Hide", "SetSystemPowerState(0,0)", "Terminate"}));
 }
@@ -187,10 +188,10 @@ TEST_F(ExitSequenceTest, EachActionCallsItsOwnOperation) {
   RunSettings.ShowConfirm = false;
   const std::pair<int32_t, Calls> cases[] = {
       {1, {"ExitWindowsEx(0x9,0x0)"}}, {2, {"ExitWindowsEx(0x2,0x0)"}}, {3, {"ExitWindowsEx(0x0,0x0)"}},
-      {4, {"SetSystemPowerState(-1,0)"}}, {5, {"SetSystemPowerState(0,0)"}}, {0, {}}, {6, {}}, {-1, {}},
+      {4, {"SetSystemPowerState(-1,0)"}}, {5, {"SetSystemPowerState(0,0)"}}, {0, {}},
   };
   for (const auto& [mode, engineCalls] : cases) {
-    RunSettings.ExitMode = mode;
+    RunSettings.ExitMode = ExitModeFromNumber(mode).value_or(TExitMode::None);
     forms.calls.clear();
     main.PerformExitMode();
     EXPECT_EQ(forms.calls, engineCalls) << "ExitMode " << mode;
@@ -215,7 +216,7 @@ TEST_F(ExitSequenceTest, AnyOtherExceptionFromTheEngineEndsSilentlyToo) {
 TEST_F(ExitSequenceTest, AFailureOutsideTheEngineStillEndsTheProgramAndActsNot) {
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
-  main.picture = [](TTestMain&) { throw Exception(u"ウィンドウを作成できません。"); };
+  main.picture = []() -> bool { throw Exception(u"ウィンドウを作成できません。"); };
   forms.calls.clear();
   EXPECT_THROW(main.RunExitSequence(), Exception);
   EXPECT_EQ(forms.calls.back(), "Terminate");
@@ -223,16 +224,17 @@ TEST_F(ExitSequenceTest, AFailureOutsideTheEngineStillEndsTheProgramAndActsNot) 
 }
 
 TEST_F(ExitSequenceTest, StandbyIsTheFourthCaptionBeforeVista) {
-  RunSettings.ExitMode = 4;
+  RunSettings.ExitMode = TExitMode::Sleep;
   app.majorVersion = 5;
   forms.answers = {kIdNo};
   EXPECT_EQ(Run()[1], "MessageBoxW([スタンバイ]\r\nよろしいですか？)");
   app.majorVersion = 6;
   forms.answers = {kIdNo};
   EXPECT_EQ(Run()[1], "MessageBoxW([スリープ]\r\nよろしいですか？)");
-  EXPECT_EQ(ExitModeCaption(0), u"");
-  EXPECT_EQ(ExitModeCaption(6), u"");
-  EXPECT_EQ(ExitModeCaption(2), u"再起動");
+  EXPECT_EQ(ExitModeCaption(TExitMode::None), u"");
+  EXPECT_EQ(ExitModeCaption(TExitMode::Reboot), u"再起動");
+  // Numbers outside 1..5 name no action.
+  for (const int32_t number : {0, 6, -1}) EXPECT_FALSE(ExitModeFromNumber(number)) << number;
 }
 
 // ---- the file tests ------------------------------------------------------------

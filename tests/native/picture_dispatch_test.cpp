@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "toolkit/pictures/Picture.h"
+#include "toolkit/pictures/PictureFormats.h"
 
 namespace {
 

@@ -18,7 +18,7 @@ protected:
   FakeAppApi api;
   void SetUp() override {
     UserDataDir = kDir;
-    RunSettings = {false, 2, u"stale", 77};
+    RunSettings = {false, TExitMode::Reboot, u"stale", 77};
   }
   void Load(const std::string& bytes) {
     api.files[kIni] = bytes;
@@ -31,7 +31,7 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaults) {
   EXPECT_TRUE(RunSettings.ShowConfirm);
   EXPECT_EQ(RunSettings.PictureFile, u"C:\\Program Files\\Tolvi\\End.jpg");
   EXPECT_EQ(RunSettings.PictureTime, 3);
-  EXPECT_EQ(RunSettings.ExitMode, 2);  // not kept in the file
+  EXPECT_EQ(RunSettings.ExitMode, TExitMode::Reboot);  // not kept in the file
 }
 
 TEST_F(SettingsTest, ReadingRules) {
@@ -84,7 +84,7 @@ TEST_F(SettingsTest, EncodingFollowsTheByteOrderMark) {
 }
 
 TEST_F(SettingsTest, FreshFileHasExactlyTheseBytes) {
-  RunSettings = {true, 0, u"C:\\pics\\end.jpg", 3};
+  RunSettings = {true, TExitMode::None, u"C:\\pics\\end.jpg", 3};
   SaveSettings();
   const std::string expected = WithBom(
       u"[Form]\r\nConfirm=1\r\n\r\n[Picture]\r\nFile=C:\\pics\\end.jpg\r\nTime=3\r\n\r\n");
@@ -96,7 +96,7 @@ TEST_F(SettingsTest, SaveKeepsForeignContentNormalised) {
   api.files[kIni] = WithBom(
       u"; comment\r\nstray=1\r\n[Other]\r\n  key  =  v  \r\nplain line\r\n\r\n"
       u"[picture]\r\nTIME=9\r\nExtra=x\r\n[Form]\r\nConfirm=1\r\n[Form]\r\nWidth=3\r\n");
-  RunSettings = {false, 0, u"D:\\x.bmp", -2};
+  RunSettings = {false, TExitMode::None, u"D:\\x.bmp", -2};
   SaveSettings();
   EXPECT_EQ(api.files.at(kIni),
             WithBom(u"[Other]\r\nkey=v\r\nplain line\r\n\r\n"

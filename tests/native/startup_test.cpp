@@ -46,11 +46,19 @@ TEST_F(StartupTest, PlainStartMakesTheFolderAndShowsTheWindow) {
 TEST_F(StartupTest, AnActionKeepsTheWindowHidden) {
   EXPECT_EQ(Start(u"/m:1").back(), "Run");
   EXPECT_EQ(api.calls[api.calls.size() - 2], "CreateMainForm(hidden)");
-  EXPECT_EQ(RunSettings.ExitMode, 1);
+  EXPECT_EQ(RunSettings.ExitMode, TExitMode::PowerOff);
 }
 
 TEST_F(StartupTest, SecondInstanceEndsSilentlyBeforeAnythingElse) {
   api.mutexes.insert(u"Tolvi/Ordane");
+  const auto calls = Start(u"/m:1");
+  EXPECT_EQ(calls.back(), "CreateMutexW(Tolvi/Ordane)");
+  EXPECT_TRUE(api.boxes.empty());
+}
+
+TEST_F(StartupTest, AnElevatedInstancesMutexEndsASecondStartToo) {
+  // The mutex of an elevated instance cannot be opened: access denied, no handle.
+  api.deniedMutexes.insert(u"Tolvi/Ordane");
   const auto calls = Start(u"/m:1");
   EXPECT_EQ(calls.back(), "CreateMutexW(Tolvi/Ordane)");
   EXPECT_TRUE(api.boxes.empty());

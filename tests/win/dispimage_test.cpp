@@ -15,13 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/ME.h"
-#include "forms/DispImage.h"
+#include "forms/DispImageWin32.h"
 #include "forms/FormsApi.h"
-#include "forms/TolviMain.h"
 #include "toolkit/pictures/Image.h"
 
-FormsApi& RealFormsPlatform();  // the platform the Windows build starts with
 
 namespace {
 
@@ -358,19 +355,11 @@ TEST_F(ImageViewWin, TransparencyIsComposedOverTheViewsColour) {
 
 // The real platform, with the taskbar calls and the pauses written down.
 struct RecordingFormsApi final : FormsApi {
-  FormsApi& real = RealFormsPlatform();
+  FormsApi& real = RealSeam<FormsApi>();
   std::vector<std::string> calls;
   RecordingFormsApi() { SetFormsPlatform(this); }
   ~RecordingFormsApi() override { SetFormsPlatform(nullptr); }
 
-  uint32_t GetFileAttributesW(const String& f) override { return real.GetFileAttributesW(f); }
-  uint32_t GetLastError() override { return real.GetLastError(); }
-  uintptr_t FindFirstFileW(const String& f, TFindData& d) override { return real.FindFirstFileW(f, d); }
-  int32_t FindClose(uintptr_t h) override { return real.FindClose(h); }
-  bool ReadFileBytes(const String& f, uint64_t m, std::string& b, uint32_t& e) override {
-    return real.ReadFileBytes(f, m, b, e);
-  }
-  String SysErrorMessage(uint32_t e) override { return real.SysErrorMessage(e); }
   void Sleep(uint32_t ms) override {
     calls.push_back("Sleep(" + std::to_string(ms) + ")");
     real.Sleep(ms);
@@ -449,38 +438,52 @@ HWND VisibleBoxOfThisThread() {
   return found;
 }
 
+// Clears the test's pointer when the window it belongs to is destroyed: the
+// window owns it, so it goes with the window.
+class TDestroyWatch : public TComponent {
+public:
+  TDestroyWatch(TComponent* window, TDispImageForm** slot) : TComponent(window), FSlot(slot) {}
+  ~TDestroyWatch() override { *FSlot = nullptr; }
+
+private:
+  TDispImageForm** FSlot;
+};
+
 class PictureWindowWin : public testing::Test {
 protected:
   std::unique_ptr<TApplication> app;
   TTempFolder folder;
   RecordingFormsApi api;
-  TTolviMainForm* main = nullptr;
+  String pictureFile;
+  int32_t pictureTime = 1;
+  TDispImageForm* form = nullptr;  // while the picture window exists
+  int result = mrNone;             // what its last run gave
 
   void SetUp() override {
     if (!Application) app = std::make_unique<TApplication>();
-    main = new TTolviMainForm(nullptr);
-    TolviMainForm = main;
-    RunSettings = TRunSettings{};
-    RunSettings.PictureFile = folder.Write(u"red.ico", IconFile({{32, 0xFFFF0000u}}));
-    RunSettings.PictureTime = 1;
+    pictureFile = folder.Write(u"red.ico", IconFile({{32, 0xFFFF0000u}}));
   }
   void TearDown() override {
-    delete DispImageForm;  // when a test left it
-    delete main;
+    delete form;  // when a test left it
   }
+  void Create() {
+    form = new TDispImageForm(Application, pictureFile, pictureTime);
+    new TDestroyWatch(form, &form);
+  }
+  bool Cancelled() const { return result == kPictureCancelled; }
   // Runs the picture window modally, with `act` done on it once it is active.
   double RunPicture(std::function<void(HWND)> act = nullptr) {
-    if (!DispImageForm) DispImageForm = new TDispImageForm(Application);
-    TWhenReady when{[] { return DispImageForm && DispImageForm->Active(); },
-                    [act] { if (act) act(DispImageForm->Handle()); }};
+    if (!form) Create();
+    TWhenReady when{[this] { return form && form->Active(); },
+                    [this, act] { if (act) act(form->Handle()); }};
     TWhenScope scope(when);
     const auto start = std::chrono::steady_clock::now();
-    DispImageForm->ShowModal();
+    result = form->ShowModal();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   // Handles what is queued, the window's posted destruction among it.
   void Drain() {
-    for (int i = 0; i < 20 && DispImageForm; ++i) {
+    for (int i = 0; i < 20 && form; ++i) {
       Application->ProcessMessages();
       ::Sleep(10);
     }
@@ -502,58 +505,56 @@ TEST_F(PictureWindowWin, CoversTheScreenAboveEverythingAndClosesOnTheTimer) {
   EXPECT_TRUE(style & WS_POPUP);
   EXPECT_FALSE(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
   EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
-  EXPECT_EQ(DispImageForm->Image1->Picture().Width(), 32);
+  EXPECT_EQ(form->Image1->Picture().Width(), 32);
   // One second from activation, then the half-second pause.
   EXPECT_GE(seconds, 1.4);
   EXPECT_LT(seconds, 4.0);
-  EXPECT_FALSE(main->FCancel);
+  EXPECT_FALSE(Cancelled());
   EXPECT_EQ(api.calls, (std::vector<std::string>{"HideTaskbar", "ShowTaskbar", "Sleep(500)"}));
-  EXPECT_FALSE(::IsWindowVisible(DispImageForm->Handle()));
+  EXPECT_FALSE(::IsWindowVisible(form->Handle()));
   Drain();
-  EXPECT_EQ(DispImageForm, nullptr) << "the window did not destroy itself after its run";
+  EXPECT_EQ(form, nullptr) << "the window did not destroy itself after its run";
 }
 
 TEST_F(PictureWindowWin, EscapeCancelsAndEnterGoesOnAtOnce) {
-  RunSettings.PictureTime = 30;
+  pictureTime = 30;
   const struct {
     WORD key;
     bool cancel;
   } cases[] = {{VK_ESCAPE, true}, {VK_RETURN, false}};
   for (const auto& c : cases) {
-    main->FCancel = false;
     api.calls.clear();
     const double seconds = RunPicture([&](HWND wnd) {
       ::PostMessageW(::GetFocus() ? ::GetFocus() : wnd, WM_KEYDOWN, c.key, 1);
     });
     EXPECT_LT(seconds, 5.0) << c.key;
-    EXPECT_EQ(main->FCancel, c.cancel) << c.key;
+    EXPECT_EQ(Cancelled(), c.cancel) << c.key;
     EXPECT_EQ(api.calls, (std::vector<std::string>{"HideTaskbar", "ShowTaskbar", "Sleep(500)"})) << c.key;
     Drain();
-    EXPECT_EQ(DispImageForm, nullptr);
+    EXPECT_EQ(form, nullptr);
   }
 }
 
 TEST_F(PictureWindowWin, MouseButtonsOnThePicture) {
-  RunSettings.PictureTime = 30;
+  pictureTime = 30;
   const struct {
     UINT down;
     bool cancel;
   } cases[] = {{WM_RBUTTONDOWN, true}, {WM_LBUTTONDOWN, false}};
   for (const auto& c : cases) {
-    main->FCancel = false;
     RunPicture([&](HWND) {
-      const HWND image = DispImageForm->Image1->Handle();
+      const HWND image = form->Image1->Handle();
       // The middle button only brings the taskbar back.
       ::PostMessageW(image, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(100, 100));
       ::PostMessageW(image, c.down, 0, MAKELPARAM(100, 100));
     });
-    EXPECT_EQ(main->FCancel, c.cancel);
+    EXPECT_EQ(Cancelled(), c.cancel);
     Drain();
   }
 }
 
 TEST_F(PictureWindowWin, ADamagedPictureIsReportedAndTheBlackWindowStillTakesItsTime) {
-  RunSettings.PictureFile = folder.Write(u"broken.png", "\x89PNG\r\n\x1a\n broken");
+  pictureFile = folder.Write(u"broken.png", "\x89PNG\r\n\x1a\n broken");
   String reported;
   TWhenReady box{[] { return VisibleBoxOfThisThread() != nullptr; },
                  [&] {
@@ -563,29 +564,29 @@ TEST_F(PictureWindowWin, ADamagedPictureIsReportedAndTheBlackWindowStillTakesIts
                  }};
   {
     TWhenScope scope(box);
-    DispImageForm = new TDispImageForm(Application);
+    Create();
   }
   ASSERT_TRUE(box.done) << "no error box";
   EXPECT_FALSE(reported.empty());
   EXPECT_EQ(reported.find(u"拡張子"), String::npos) << ToUtf8(reported);
-  EXPECT_TRUE(DispImageForm->Image1->Picture().Empty());
+  EXPECT_TRUE(form->Image1->Picture().Empty());
   const double seconds = RunPicture();
   EXPECT_GE(seconds, 1.4);
-  EXPECT_FALSE(main->FCancel);
+  EXPECT_FALSE(Cancelled());
 }
 
 TEST_F(PictureWindowWin, TheTaskbarComesBackWhenTheWindowIsDestroyedUnexpectedly) {
-  DispImageForm = new TDispImageForm(Application);
-  DispImageForm->Show();
-  ::SetForegroundWindow(DispImageForm->Handle());
-  for (int i = 0; i < 50 && !DispImageForm->Active(); ++i) {
+  Create();
+  form->Show();
+  ::SetForegroundWindow(form->Handle());
+  for (int i = 0; i < 50 && !form->Active(); ++i) {
     Application->ProcessMessages();
     ::Sleep(10);
   }
   ASSERT_EQ(api.calls, std::vector<std::string>{"HideTaskbar"});
-  delete DispImageForm;
+  delete form;
   EXPECT_EQ(api.calls, (std::vector<std::string>{"HideTaskbar", "ShowTaskbar"}));
-  EXPECT_EQ(DispImageForm, nullptr);
+  EXPECT_EQ(form, nullptr);
 }
 
 }  // namespace

@@ -15,14 +15,13 @@
 #include <shellapi.h>
 #include <shlobj.h>  // DROPFILES
 
-DropApi& RealDropPlatform();  // the platform the Windows build starts with
 
 namespace {
 
 // The real platform, with the drop releases and registrations counted on
 // their way through.
 struct TCountingDropApi final : DropApi {
-  DropApi& real = RealDropPlatform();
+  DropApi& real = RealSeam<DropApi>();
   std::map<uintptr_t, int> finished;
   int acceptCalls = 0;
   TCountingDropApi() { SetDropPlatform(this); }

@@ -12,7 +12,6 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
 
-FormsApi& RealFormsPlatform();
 
 namespace {
 
@@ -98,7 +97,7 @@ protected:
     setup.CenterOnScreen = true;
     tVisit = &visit;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 30, VisitTick);
-    const int answer = RealFormsPlatform().MessageBoxW(u"[再起動]\r\nよろしいですか？", u"情報",
+    const int answer = RealSeam<FormsApi>().MessageBoxW(u"[再起動]\r\nよろしいですか？", u"情報",
                                                        kMbYesNo | kMbIconInformation | kMbSetForeground, setup);
     ::KillTimer(nullptr, timer);
     tVisit = nullptr;

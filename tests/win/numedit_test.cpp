@@ -8,9 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "numedit/ZuNumEdit.h"
+#include "numedit/ZuNumEditWin32.h"
 
-NumEditApi& RealNumEditPlatform();  // the platform the Windows build starts with
 
 namespace {
 
@@ -42,7 +41,7 @@ protected:
 
 // The real platform, with the error beeps counted on their way through.
 struct BeepCounter final : NumEditApi {
-  NumEditApi& real = RealNumEditPlatform();
+  NumEditApi& real = RealSeam<NumEditApi>();
   int beeps = 0;
   BeepCounter() { SetNumEditPlatform(this); }
   ~BeepCounter() override { SetNumEditPlatform(nullptr); }

@@ -21,12 +21,3 @@ void CheckPictureSize(int64_t width, int64_t height, const TPictureLimits& limit
                            u"扱えるのは一辺 %s ピクセル、全体で %s ピクセルまでです",
                            {IntToStr(width), IntToStr(height), IntToStr(limits.MaxSide), IntToStr(limits.MaxPixels)}));
 }
-
-TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSize target,
-                       const TPictureLimits& limits) {
-  const StringView name = extension.starts_with(u'.') ? extension.substr(1) : extension;
-  if (SameText(name, u"bmp")) return DecodeBmp(bytes, limits);
-  if (SameText(name, u"jpg") || SameText(name, u"jpeg")) return DecodeJpeg(bytes, target, limits);
-  if (SameText(name, u"png")) return DecodePng(bytes, limits);
-  throw Exception(Format(u"拡張子 .%s の画像形式は処理できません", {name}));
-}

@@ -66,13 +66,6 @@ struct TPictureSize {
 // width × height ≤ MaxPixels.
 void CheckPictureSize(int64_t width, int64_t height, const TPictureLimits& limits);
 
-// Chooses the decoder by extension, without regard to case: bmp, jpg, jpeg,
-// png. The extension may be given with or without its leading dot; any other
-// raises "拡張子 .<ext> の画像形式は処理できません" with the extension as given.
-// The target only matters to JPEG, see DecodeJpeg.
-TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSize target = {},
-                       const TPictureLimits& limits = {});
-
 // Windows bitmaps: core and info headers up to V5, 1/2/4/8/16/24/32 bits per
 // pixel, RLE4, RLE8, bit fields, bottom-up and top-down rows.
 TImage32 DecodeBmp(std::string_view bytes, const TPictureLimits& limits = {});

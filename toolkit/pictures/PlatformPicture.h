@@ -7,11 +7,12 @@
 
 #include <string_view>
 
-#include "toolkit/pictures/Picture.h"
+#include "toolkit/pictures/PictureFormats.h"
 
-// ico (the largest image of the file), wmf, emf, tif and tiff, chosen by the
-// extension (with or without its dot, in any case); any other raises the
-// extension message. A metafile is drawn at the target size when there is
-// one, else at the size it records; its empty parts stay transparent.
-TImage32 DecodePlatformPicture(std::string_view bytes, StringView extension, TPictureSize target = {},
+// An icon (the largest image of the file), a TIFF, or an enhanced or Windows
+// metafile, as the registry's decoder says. A metafile is drawn at the target
+// size when there is one, else at the size it records; its empty parts stay
+// transparent. Any of our own decoders raises a logic error: those are not
+// the platform's.
+TImage32 DecodePlatformPicture(std::string_view bytes, TPictureDecoder decoder, TPictureSize target = {},
                                const TPictureLimits& limits = {});

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <cwchar>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -288,13 +289,13 @@ TImage32 DecodeWmf(std::string_view bytes, TPictureSize target, const TPictureLi
 
 }  // namespace
 
-TImage32 DecodePlatformPicture(std::string_view bytes, StringView extension, TPictureSize target,
+TImage32 DecodePlatformPicture(std::string_view bytes, TPictureDecoder decoder, TPictureSize target,
                                const TPictureLimits& limits) {
-  const StringView name = extension.starts_with(u'.') ? extension.substr(1) : extension;
-  if (SameText(name, u"ico")) return DecodeWithWic(bytes, GUID_ContainerFormatIco, u"アイコン", true, limits);
-  if (SameText(name, u"tif") || SameText(name, u"tiff"))
-    return DecodeWithWic(bytes, GUID_ContainerFormatTiff, u"TIFF", false, limits);
-  if (SameText(name, u"emf")) return DecodeEmf(bytes, target, limits);
-  if (SameText(name, u"wmf")) return DecodeWmf(bytes, target, limits);
-  throw Exception(Format(u"拡張子 .%s の画像形式は処理できません", {name}));
+  switch (decoder) {
+    case TPictureDecoder::Icon: return DecodeWithWic(bytes, GUID_ContainerFormatIco, u"アイコン", true, limits);
+    case TPictureDecoder::Tiff: return DecodeWithWic(bytes, GUID_ContainerFormatTiff, u"TIFF", false, limits);
+    case TPictureDecoder::Emf: return DecodeEmf(bytes, target, limits);
+    case TPictureDecoder::Wmf: return DecodeWmf(bytes, target, limits);
+    default: throw std::logic_error("not a platform picture decoder");
+  }
 }

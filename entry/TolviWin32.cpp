@@ -1,6 +1,6 @@
 // The program entry of Tolvi.exe.
 #include "app/Tolvi.h"
-#include "forms/TolviMain.h"
+#include "forms/TolviMainWin32.h"
 
 namespace {
 
@@ -14,8 +14,7 @@ struct WindowsStartup : StartupUi {
   }
   void CreateMainForm(bool show) override {
     app.SetShowMainForm(show);
-    TolviMainForm = new TTolviMainForm(&app);
-    app.CreateForm(TolviMainForm);
+    app.CreateForm(new TTolviMainForm(&app));
   }
   void Run() override { app.Run(); }
 };

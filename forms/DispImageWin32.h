@@ -1,0 +1,43 @@
+// The picture window (Windows build).
+#pragma once
+
+#include "forms/DispImage.h"
+#include "toolkit/Forms.h"
+#include "toolkit/pictures/PictureFormats.h"
+
+class TImage;
+
+// Replaces the picture of `view` with the one in `fileName`, decoded for the
+// view's size. On failure the view keeps what it had and the error is raised.
+void LoadPictureFile(TImage* view, const String& fileName);
+
+// What ShowModal gives when the user cancelled the action (right button or
+// Esc). Every other end of the run, the timer's among them, gives mrOk.
+constexpr int kPictureCancelled = mrCancel;
+
+class TDispImageForm : public TForm, public TDispImageCore {
+public:
+  // Builds the window for `pictureFile`, shown for `pictureTime` seconds once
+  // active, and runs FormCreate; a failure there goes to the error report and
+  // the window is built all the same.
+  TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime);
+  ~TDispImageForm() override;
+
+  TImage* Image1 = nullptr;
+  TTimer* Timer1 = nullptr;
+
+protected:
+  void WndProc(TMessage& message) override;
+
+  void HostSetSize(int32_t width, int32_t height) override;
+  void HostLoadPicture(const String& fileName) override;
+  void HostStartTimer(uint32_t interval) override;
+  void HostClose() override { Close(); }
+  void HostCancel() override;
+  bool HostInModalRun() override { return InModal(); }
+  bool HostActive() override { return Active(); }
+  void HostRelease() override { Release(); }
+
+private:
+  void FitImage();
+};

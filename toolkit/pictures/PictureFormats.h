@@ -1,0 +1,68 @@
+// The picture formats of the program in one table: which extensions are
+// taken where, the decoder of each, the open dialog's filter, and the message
+// for any other extension. Every caller that takes a picture file name asks
+// here: the command line, the picture window, the main window's preview and
+// its open dialog.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "toolkit/SysUtils.h"
+#include "toolkit/pictures/Picture.h"
+
+// Where a picture file name is taken, as a set.
+enum TPictureUse : uint8_t {
+  puCommandLine = 1,    // /p: on the command line
+  puMainWindow = 2,     // the main window's preview, open dialog and drop
+  puPictureWindow = 4,  // the picture window (and so the loader)
+};
+
+enum class TPictureDecoder : uint8_t {
+  Bmp, Jpeg, Png,         // our own decoders, in both builds
+  Icon, Tiff, Emf, Wmf,   // through the platform (Windows build only)
+};
+
+struct TPictureFormat {
+  const char16_t* Extension;  // without the dot, in lower case
+  TPictureDecoder Decoder;
+  uint8_t Uses;               // TPictureUse flags
+};
+
+// Every format of this build. The platform's kinds exist in the Windows build
+// only, since the native build has no decoder for them.
+std::span<const TPictureFormat> PictureFormats();
+
+// Picture files larger than this are refused before they are read.
+constexpr uint64_t kMaxPictureFileSize = 640ull << 20;
+
+// The part of a file name after its last dot, without the dot; empty when no
+// dot follows the last path separator (\, / or :).
+String PictureExtension(StringView fileName);
+
+// The format of `extension` (with or without its dot, in any case) when it is
+// taken for `use`; nullptr otherwise.
+const TPictureFormat* FindPictureFormat(StringView extension, TPictureUse use);
+
+// Whether a file of this name is a picture for `use`, by its extension alone.
+bool IsPictureFileName(StringView fileName, TPictureUse use);
+
+// "拡張子 .<ext> の画像形式は処理できません", the extension as written.
+String UnsupportedPictureMessage(StringView extension);
+
+// The open dialog's filter: "画像ファイル" and "*.bmp;*.jpg;*.jpeg;*.png".
+extern const String kPictureFilterName;
+String PictureFilterMask(TPictureUse use);
+
+// Decodes a picture held in `bytes`, the decoder chosen by `extension` (with
+// or without its dot, in any case) among the picture window's formats.
+// Raises the extension message for any other extension. The target only
+// matters to JPEG (see DecodeJpeg) and to metafiles (drawn at that size).
+TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSize target = {},
+                       const TPictureLimits& limits = {});
+
+// Reads a picture file through the system seam and decodes it for showing at
+// `target`. Raises the extension message for an extension the picture window
+// does not take (without reading the file), the reader's message naming the
+// file, or the decoder's own message.
+TImage32 DecodePictureFile(const String& fileName, TPictureSize target);
