@@ -1,11 +1,13 @@
 #include "forms/TolviMain.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "app/AppApi.h"
 #include "app/ME.h"
 #include "app/Ordane.h"
 #include "forms/FormsApi.h"
+#include "toolkit/pictures/PictureFormats.h"
 
 const String kHiberNotSetUp = u"OSで休止状態が設定されていません。";
 const String kConfirmQuestion = u"よろしいですか？";
@@ -86,4 +88,104 @@ void TTolviMainCore::PerformExitMode() {
     // The engine's message is never shown: the program just ends.
     HostTerminate();
   }
+}
+
+// ---- the window's handlers -----------------------------------------------------
+
+namespace {
+constexpr uint8_t kPicturesFolder = 4;  // GetSpecialFolder's index of the user's pictures
+}
+
+String FormatUptime(uint64_t milliseconds) {
+  const uint64_t seconds = milliseconds / 1000;
+  auto twoDigits = [](uint64_t v) { return String{char16_t(u'0' + v / 10), char16_t(u'0' + v % 10)}; };
+  return IntToStr(static_cast<int64_t>(seconds / 3600)) + u":" + twoDigits(seconds / 60 % 60) + u":" +
+         twoDigits(seconds % 60);
+}
+
+void TTolviMainCore::FormCreate() {
+  HostUseMenuFontFace();
+  HostPrepareActions();
+  HostSetActionCaption(TExitMode::Sleep, ExitModeCaption(TExitMode::Sleep));
+  HostSetLaterFontSizes();
+
+  // An action from the command line: the window is never shown, and the
+  // sequence has asked for the end of the program once it returns.
+  if (RunSettings.ExitMode != TExitMode::None) RunExitSequence();
+
+  TimerTimer();
+  HostSetActionEnabled(TExitMode::Hibernate, HiberFileExists());
+
+  // A settings file or a picture that fails is reported; the window is made
+  // all the same, its controls showing the run settings.
+  if (!RunSettings.CommandLineGiven) {
+    try {
+      LoadSettings();
+    } catch (const Exception& error) {
+      HostReportError(error);
+    }
+  }
+  try {
+    UpdatePicture();
+  } catch (const Exception& error) {
+    HostReportError(error);
+  }
+  HostSetConfirmChecked(RunSettings.ShowConfirm);
+  // The up-down offers 0..999. A time outside it (a hand-edited settings
+  // file, the command line) is brought into it, so that what the window
+  // shows is what executing or closing writes back.
+  RunSettings.PictureTime = std::clamp(RunSettings.PictureTime, kPictureTimeMin, kPictureTimeMax);
+  HostSetUpDownPosition(RunSettings.PictureTime);
+  HostSetTimeText(IntToStr(RunSettings.PictureTime));
+}
+
+void TTolviMainCore::FormCloseQuery(bool&) {
+  RunSettings.PictureTime = HostUpDownPosition();
+  // A failed save is raised: the error report shows it and the window stays.
+  if (!RunSettings.CommandLineGiven) SaveSettings();
+}
+
+void TTolviMainCore::OKBtnClick() {
+  RunSettings.PictureTime = HostUpDownPosition();
+  // A failed save is raised before anything is carried out.
+  if (!RunSettings.CommandLineGiven) SaveSettings();
+  RunExitSequence();
+}
+
+void TTolviMainCore::TimerTimer() { HostSetClockText(FormatUptime(HostTickCount())); }
+
+void TTolviMainCore::CHKConfirmClick() { RunSettings.ShowConfirm = HostConfirmChecked(); }
+
+void TTolviMainCore::UDStartTimeClick() { HostSetTimeText(IntToStr(HostUpDownPosition())); }
+
+void TTolviMainCore::BtnPicSelClick() {
+  String fileName;
+  if (!HostChoosePicture(GetSpecialFolder(kPicturesFolder), fileName)) return;
+  if (!IsPictureFileName(fileName, puMainWindow)) return;
+  RunSettings.PictureFile = fileName;
+  UpdatePicture();
+}
+
+void TTolviMainCore::DropDstFileDrop(const TStrings& files) {
+  // Reading the first name of an empty drop is the list's index error. Wine
+  // reports an empty drop as one empty name: the same error.
+  String first = files.Strings(0);
+  if (first.empty() && files.Count() == 1) TStringList().Strings(0);
+  RunSettings.PictureFile = std::move(first);
+  UpdatePicture();
+}
+
+void TTolviMainCore::UpdateSelection() {
+  RunSettings.ExitMode = TExitMode::None;
+  for (const TExitModeInfo& info : kExitModes)
+    if (HostActionChecked(info.Mode)) RunSettings.ExitMode = info.Mode;
+  HostSetExecuteEnabled(RunSettings.ExitMode != TExitMode::None);
+}
+
+void TTolviMainCore::UpdatePicture() {
+  const String& fileName = RunSettings.PictureFile;
+  const bool picture = FileExists(fileName) && IsPictureFileName(fileName, puMainWindow);
+  HostSetTimeControlsEnabled(picture);
+  if (picture) HostLoadPreview(fileName);
+  else HostClearPreview();
 }

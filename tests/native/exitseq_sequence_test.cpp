@@ -12,6 +12,7 @@
 #include "FakeAppApi.h"
 #include "FakeExitApi.h"
 #include "FakeFormsApi.h"
+#include "FakeMainWindow.h"
 #include "app/ME.h"
 #include "forms/TolviMain.h"
 
@@ -37,7 +38,7 @@ struct RecordedExitApi : FakeExitApi {
   }
 };
 
-class TTestMain : public TTolviMainCore {
+class TTestMain : public TFakeWindowParts {
 public:
   TTestMain(std::vector<std::string>& r, TExitWin& e) : record(r), engine(e) {}
   std::vector<std::string>& record;
