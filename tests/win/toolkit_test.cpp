@@ -3,12 +3,14 @@
 // geometry, keys, colours, tooltips, glyphs and lifetime.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "toolkit/Forms.h"
+#include "toolkit/Layout.h"
 
 #include <commctrl.h>
 
@@ -89,16 +91,13 @@ protected:
   std::vector<String> errors;
 
   template <typename T>
-  T* Make(TWinControl* parent, TRectI r, int tabOrder, const String& caption = {}) {
-    auto* c = new T(form);
-    c->SetParent(parent);
-    c->SetBounds(r);
-    c->SetTabOrder(tabOrder);
-    if (!caption.empty()) c->SetCaption(caption);
+  T* Find(const String& name) {
+    auto* c = dynamic_cast<T*>(form->FindComponent(name));
+    EXPECT_TRUE(c) << ToUtf8(name);
     return c;
   }
-  void Log(TWinControl* c, std::string name) {
-    c->OnClick = [this, name](TComponent*) { clicks.push_back(name); };
+  TNotifyEvent Log(std::string name) {
+    return [this, name](TComponent*) { clicks.push_back(name); };
   }
 
   void SetUp() override {
@@ -116,44 +115,67 @@ protected:
     form->SetClientSize(342, 299);
     form->Font().SetHeight(12);
 
-    panel = Make<TPanel>(form, {0, 0, 342, 299}, 0);
-    panel->SetAlign(alBottom);
-    actions = Make<TGroupBox>(panel, {1, 1, 340, 170}, 3);
-    actions->SetAlign(alTop);
-    actions->SetCursor(crHandPoint);
+    const TFontSpec big{u"", 19, fsBold};
+    std::vector<TControlSpec> table{
+        {.Kind = ckPanel, .Name = u"Panel", .Bounds = {0, 0, 342, 299}, .Align = alBottom},
+        {.Kind = ckGroupBox, .Name = u"Actions", .Parent = u"Panel", .Bounds = {1, 1, 340, 170}, .Align = alTop,
+         .TabOrder = 3, .Cursor = crHandPoint},
+        {.Kind = ckButton, .Name = u"OK", .Parent = u"Panel", .Bounds = {120, 180, 205, 40},
+         .Caption = u"実 行 [Enter]", .TabOrder = 0, .OnClick = Log("ok"),
+         .Setup = [](TWinControl& c) { static_cast<TButton&>(c).MakeConfirm(); }},
+        {.Kind = ckStaticText, .Name = u"Clock", .Parent = u"Panel", .Bounds = {15, 185, 94, 26},
+         .Caption = u"1175:23:59", .Font = TFontSpec{u"", 0, fsBold, RGB(0, 255, 0)}, .TabOrder = 2,
+         .Hint = u"起動してからの時間", .Color = RGB(0, 0, 0),
+         .Setup =
+             [](TWinControl& c) {
+               static_cast<TStaticText&>(c).SetBorderStyle(sbsSunken);
+               static_cast<TStaticText&>(c).SetAlignment(taRightJustify);
+             }},
+        {.Kind = ckGroupBox, .Name = u"Options", .Parent = u"Panel", .Bounds = {1, 228, 340, 70},
+         .Align = alBottom, .TabOrder = 1},
+        {.Kind = ckButton, .Name = u"Browse", .Parent = u"Options", .Bounds = {96, 22, 50, 35}, .Caption = u"選択",
+         .TabOrder = 1, .OnClick = Log("browse"),
+         .Setup = [](TWinControl& c) { static_cast<TButton&>(c).SetCancel(true); }},
+        {.Kind = ckCheckBox, .Name = u"Check", .Parent = u"Options", .Bounds = {165, 15, 170, 17},
+         .Caption = u"確認 (&C)", .TabOrder = 0, .OnClick = Log("check")},
+        {.Kind = ckCustom, .Name = u"Display", .Parent = u"Options", .Bounds = {161, 36, 45, 21}, .TabOrder = 2,
+         .Cursor = crIBeam, .Hint = u"表示時間", .Make = [](TComponent* owner) { return new TDisplay(owner); }},
+        {.Kind = ckUpDown, .Name = u"UpDown", .Parent = u"Options", .Bounds = {206, 36, 30, 21}, .TabOrder = 3,
+         .OnClick = Log("updown"),
+         .Setup =
+             [this](TWinControl& c) {
+               auto& ud = static_cast<TUpDown&>(c);
+               ud.SetRange(0, 999);
+               ud.SetWrap(true);
+               ud.SetThousands(false);
+               ud.SetAssociate(Find<TWinControl>(u"Display"));
+             }},
+    };
     for (int n = 1; n <= 3; ++n) {
-      radio[n] = Make<TRadioButton>(actions, {50, 10 + 30 * (n - 1), 270, 23}, n - 1,
-                                    String(u"Action ") + char16_t(u'0' + n));
-      radio[n]->Font().SetHeight(19);
-      Log(radio[n], "radio" + std::to_string(n));
-      label[n] = Make<TLabel>(actions, {10, 12 + 30 * (n - 1), 25, 19}, 10 + n,
-                              String(u"[&") + char16_t(u'0' + n) + u"]");
-      label[n]->SetFocusControl(radio[n]);
+      const String digit(1, char16_t(u'0' + n));
+      table.push_back({.Kind = ckRadioButton, .Name = u"Radio" + digit, .Parent = u"Actions",
+                       .Bounds = {50, 10 + 30 * (n - 1), 270, 23}, .Caption = u"Action " + digit, .Font = big,
+                       .TabOrder = n - 1, .Cursor = crHandPoint, .OnClick = Log("radio" + ToUtf8(digit))});
+      table.push_back({.Kind = ckLabel, .Name = u"Label" + digit, .Parent = u"Actions",
+                       .Bounds = {10, 12 + 30 * (n - 1), 25, 19}, .Caption = u"[&" + digit + u"]",
+                       .Setup = [this, digit](TWinControl& c) {
+                         static_cast<TLabel&>(c).SetFocusControl(Find<TWinControl>(u"Radio" + digit));
+                       }});
     }
-    ok = Make<TButton>(panel, {120, 180, 205, 40}, 0, u"実 行 [Enter]");
-    ok->MakeConfirm();
-    Log(ok, "ok");
-    clock = Make<TStaticText>(panel, {15, 185, 94, 26}, 2, u"1175:23:59");
-    clock->SetBorderStyle(sbsSunken);
-    clock->SetAlignment(taRightJustify);
-    clock->SetColor(RGB(0, 0, 0));
-    clock->Font().SetColor(RGB(0, 255, 0));
-    clock->SetHint(u"起動してからの時間");
-    options = Make<TGroupBox>(panel, {1, 228, 340, 70}, 1);
-    options->SetAlign(alBottom);
-    browse = Make<TButton>(options, {96, 22, 50, 35}, 1, u"選択");
-    browse->SetCancel(true);
-    Log(browse, "browse");
-    check = Make<TCheckBox>(options, {165, 15, 170, 17}, 0, u"確認 (&C)");
-    Log(check, "check");
-    display = Make<TDisplay>(options, {161, 36, 45, 21}, 2);
-    display->SetHint(u"表示時間");
-    updown = Make<TUpDown>(options, {0, 0, 30, 21}, 3);
-    updown->SetRange(0, 999);
-    updown->SetWrap(true);
-    updown->SetThousands(false);
-    updown->SetAssociate(display);
-    Log(updown, "updown");
+    CreateControls(*form, table);
+    panel = Find<TPanel>(u"Panel");
+    actions = Find<TGroupBox>(u"Actions");
+    options = Find<TGroupBox>(u"Options");
+    ok = Find<TButton>(u"OK");
+    browse = Find<TButton>(u"Browse");
+    clock = Find<TStaticText>(u"Clock");
+    check = Find<TCheckBox>(u"Check");
+    display = Find<TDisplay>(u"Display");
+    updown = Find<TUpDown>(u"UpDown");
+    for (int n = 1; n <= 3; ++n) {
+      radio[n] = Find<TRadioButton>(u"Radio" + String(1, char16_t(u'0' + n)));
+      label[n] = Find<TLabel>(u"Label" + String(1, char16_t(u'0' + n)));
+    }
 
     app->CreateForm(form);
     form->Show();
@@ -200,6 +222,7 @@ TEST_F(DialogWin, EveryControlSitsAtItsPlaceScaledToTheWindowsDpi) {
   EXPECT_EQ(client.right, DpiScale(342, dpi));
   EXPECT_EQ(client.bottom, DpiScale(299, dpi));
   struct Case { TWinControl* control; TRectI rect; const char* name; };
+  EXPECT_EQ(form->ComponentCount(), 15);
   for (const Case& c : {Case{panel, {0, 0, 342, 299}, "panel"}, Case{actions, {1, 1, 340, 170}, "actions"},
                         Case{options, {1, 228, 340, 70}, "options"}, Case{ok, {120, 180, 205, 40}, "ok"},
                         Case{clock, {15, 185, 94, 26}, "clock"}, Case{radio[2], {50, 40, 270, 23}, "radio2"},
@@ -213,6 +236,41 @@ TEST_F(DialogWin, EveryControlSitsAtItsPlaceScaledToTheWindowsDpi) {
   EXPECT_EQ(lf.lfHeight, -DpiScale(19, dpi));
   ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(check->Handle(), WM_GETFONT, 0, 0)), sizeof(lf), &lf);
   EXPECT_EQ(lf.lfHeight, -DpiScale(12, dpi));
+}
+
+// Keeps a picture of the dialog (as a BMP) when TOLVI_SHOTS names a folder,
+// to look at the layout.
+TEST_F(DialogWin, KeepsAPictureOfItselfWhenAsked) {
+  const char* folder = std::getenv("TOLVI_SHOTS");
+  if (!folder) GTEST_SKIP() << "TOLVI_SHOTS not set";
+  ::RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Settle();
+  RECT r{};
+  ::GetWindowRect(form->Handle(), &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const HDC screen = ::GetDC(nullptr);
+  const HDC mem = ::CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB};
+  void* bits = nullptr;
+  const HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = ::SelectObject(mem, bmp);
+  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::GdiFlush();
+  const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(h);
+  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
+                      static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER))};
+  const std::string name = std::string(folder) + "\\dialog-" + std::to_string(Dpi()) + ".bmp";
+  if (FILE* f = std::fopen(name.c_str(), "wb")) {
+    std::fwrite(&fh, sizeof(fh), 1, f);
+    std::fwrite(&bi.bmiHeader, sizeof(BITMAPINFOHEADER), 1, f);
+    std::fwrite(bits, 1, size, f);
+    std::fclose(f);
+  }
+  ::SelectObject(mem, old);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
 }
 
 TEST_F(DialogWin, AFixedBorderWithOnlyTheCloseButtonOnTopCentredOnTheWorkArea) {
@@ -392,6 +450,12 @@ TEST_F(DialogWin, AThrowingPaintIsReportedOnce) {
   for (int i = 0; i < 5; ++i) Settle();
   EXPECT_EQ(errors, (std::vector<String>{u"描画できません"}));
   clock->SetWindowProc(old);
+}
+
+TEST_F(DialogWin, ATableNamingAMissingParentOrANameTwiceIsRefused) {
+  EXPECT_THROW(CreateControls(*form, {{.Kind = ckLabel, .Name = u"Lost", .Parent = u"Nowhere"}}), Exception);
+  EXPECT_THROW(CreateControls(*form, {{.Kind = ckLabel, .Name = u"OK"}}), Exception);
+  EXPECT_EQ(form->FindComponent(u"Lost"), nullptr);
 }
 
 // A form whose handlers reach into its own members while its windows end.
