@@ -1,88 +1,231 @@
-// The main window. For now it holds the five action buttons and runs the exit
-// sequence; it keeps the settings file in step and ends the program when it
-// closes.
+// The main window: the five actions, the uptime clock, the picture with its
+// time and the confirmation switch, on a small fixed window above the others.
 #include "forms/TolviMainWin32.h"
 
 #include "app/ME.h"
 #include "app/Ordane.h"
+#include "droptarget/DROPDST.h"
 #include "forms/DispImageWin32.h"
+#include "numedit/ZuNumEditWin32.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Layout.h"
+#include "toolkit/pictures/Image.h"
 
 namespace {
+
 const String kLayoutFont = u"ＭＳ Ｐゴシック";
+const String kClockFont = u"Times New Roman";
+constexpr COLORREF kWindowColor = RGB(160, 160, 164);
+constexpr COLORREF kWindowText = 0xFF000000 | COLOR_WINDOWTEXT;
+constexpr COLORREF kButtonFace = 0xFF000000 | COLOR_BTNFACE;
+constexpr COLORREF kLime = RGB(0, 255, 0);
+
+template <class T>
+T* Find(const TComponent& owner, const String& name) {
+  auto* found = dynamic_cast<T*>(owner.FindComponent(name));
+  if (!found) throw Exception(u"コントロール " + name + u" がありません。");
+  return found;
 }
+
+}  // namespace
 
 TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
   SetName(u"TolviMainForm");
   SetCaption(kAppTitle);
   SetBorderStyle(bsSingle);
+  SetBorderIcons(biSystemMenu);
   SetFormStyle(fsStayOnTop);
   SetPosition(poScreenCenter);
   SetClientSize(342, 299);
-  SetColor(RGB(160, 160, 164));
+  SetColor(kWindowColor);
   Font().SetName(u"MS UI Gothic");
   Font().SetHeight(12);
   Font().SetStyle(fsBold);
+  Font().SetColor(kWindowText);
 
-  // The action buttons and their number labels, where the action group sits.
-  for (const TExitModeInfo& mode : kExitModes) {
-    const int n = ExitModeNumber(mode.Mode);
-    auto* label = new TLabel(this);
-    label->SetName(u"Label" + IntToStr(n));
-    label->SetParent(this);
-    label->SetBounds(1 + 10, 1 + 12 + 30 * (n - 1), 25, 19);
-    label->SetCaption(u"[&" + IntToStr(n) + u"]");
-    label->Font().SetName(kLayoutFont);
-    label->Font().SetHeight(19);
-    label->Font().SetStyle(fsBold);
+  auto radioClick = [this](TComponent*) { RadioButtonClick(); };
+  auto radioDblClick = [this](TComponent*) { RadioButtonDblClick(); };
+  const TFontSpec actionFont{kLayoutFont, 12, fsBold, kWindowText};
+  const TFontSpec numberFont{kLayoutFont, 19, fsBold, kWindowText};
 
-    auto* button = new TRadioButton(this);
-    button->SetName(u"RadioButton" + IntToStr(n));
-    button->SetParent(this);
-    button->SetBounds(1 + 50, 1 + 10 + 30 * (n - 1), 270, 23);
-    button->SetCaption(mode.Caption);
-    button->Font().SetName(kLayoutFont);
-    button->Font().SetHeight(12);
-    button->Font().SetStyle(fsBold);
+  std::vector<TControlSpec> layout = {
+      {.Kind = ckPanel, .Name = u"Panel1", .Bounds = {0, 0, 342, 299}, .Align = alBottom,
+       .Setup = [](TWinControl& c) { static_cast<TPanel&>(c).SetBevelOuter(bvRaised); }},
+      {.Kind = ckGroupBox, .Name = u"GroupBox1", .Parent = u"Panel1", .Bounds = {1, 1, 340, 170}, .Align = alTop,
+       .TabOrder = 3, .Cursor = crHandPoint},
+  };
+  for (const TExitModeInfo& info : kExitModes) {
+    const int n = ExitModeNumber(info.Mode);
+    const String digit = IntToStr(n);
+    layout.push_back({.Kind = ckLabel, .Name = u"Label" + digit, .Parent = u"GroupBox1",
+                      .Bounds = {10, 12 + 30 * (n - 1), 25, 19}, .Caption = u"[&" + digit + u"]",
+                      .Font = numberFont});
+    layout.push_back({.Kind = ckRadioButton, .Name = u"RadioButton" + digit, .Parent = u"GroupBox1",
+                      .Bounds = {50, 10 + 30 * (n - 1), 270, 23}, .Caption = info.Caption, .Font = actionFont,
+                      .TabOrder = n - 1, .Cursor = crHandPoint, .OnClick = radioClick, .OnDblClick = radioDblClick});
   }
+  layout.insert(layout.end(), {
+      {.Kind = ckButton, .Name = u"OKBtn", .Parent = u"Panel1", .Bounds = {120, 180, 205, 40},
+       .Caption = u"実 行 [Enter]", .TabOrder = 0, .OnClick = [this](TComponent*) { OKBtnClick(); },
+       .Setup = [](TWinControl& c) { static_cast<TButton&>(c).MakeConfirm(); }},
+      {.Kind = ckStaticText, .Name = u"TxtWinTime", .Parent = u"Panel1", .Bounds = {15, 185, 94, 26},
+       .Caption = u"1175:23:59", .Font = TFontSpec{kClockFont, 19, fsBold, kLime}, .TabOrder = 2,
+       .Hint = u"Windowsを起動してからの時間", .Color = RGB(0, 0, 0),
+       .Setup = [](TWinControl& c) {
+         auto& text = static_cast<TStaticText&>(c);
+         text.SetAlignment(taRightJustify);
+         text.SetBorderStyle(sbsSunken);
+       }},
+      {.Kind = ckGroupBox, .Name = u"GroupBoxOption", .Parent = u"Panel1", .Bounds = {1, 228, 340, 70},
+       .Align = alBottom, .TabOrder = 1},
+      {.Kind = ckCustom, .Name = u"Image1", .Parent = u"GroupBoxOption", .Bounds = {8, 12, 80, 45},
+       .Make = [](TComponent* owner) { return new TImage(owner); },
+       .Setup = [](TWinControl& c) { static_cast<TImage&>(c).SetStretch(true); }},
+      {.Kind = ckButton, .Name = u"BtnPicSel", .Parent = u"GroupBoxOption", .Bounds = {96, 22, 50, 35},
+       .Caption = u"選択", .TabOrder = 1, .OnClick = [this](TComponent*) { BtnPicSelClick(); }},
+      {.Kind = ckCheckBox, .Name = u"CHKConfirm", .Parent = u"GroupBoxOption", .Bounds = {165, 15, 170, 17},
+       .Caption = u"確認ダイアログ表示", .TabOrder = 0, .OnClick = [this](TComponent*) { CHKConfirmClick(); }},
+      {.Kind = ckCustom, .Name = u"TXTStartTime", .Parent = u"GroupBoxOption", .Bounds = {161, 36, 45, 21},
+       .Font = TFontSpec{kClockFont, 16, fsBold, kWindowText}, .TabOrder = 2, .Cursor = crIBeam,
+       .Hint = u"画像表示時間", .Color = kButtonFace,
+       .Make = [](TComponent* owner) { return new TZuNumEdit(owner); },
+       .Setup = [](TWinControl& c) {
+         auto& edit = static_cast<TZuNumEdit&>(c);
+         edit.SetAutoSize(false);
+         edit.SetComma(false);
+         edit.SetErrorBeep(false);
+         edit.SetIntegerLength(3);
+         edit.SetMinus(false);
+         edit.SetReadOnly(true);
+         edit.SetText(u"0");
+       }},
+      {.Kind = ckUpDown, .Name = u"UDStartTime", .Parent = u"GroupBoxOption", .Bounds = {206, 36, 30, 21},
+       .TabOrder = 3, .OnClick = [this](TComponent*) { UDStartTimeClick(); },
+       .Setup = [this](TWinControl& c) {
+         auto& updown = static_cast<TUpDown&>(c);
+         updown.SetRange(kPictureTimeMin, kPictureTimeMax);
+         updown.SetIncrement(1);
+         updown.SetWrap(true);
+         updown.SetThousands(false);
+         updown.SetOrientation(udVertical);
+         updown.SetArrowKeys(true);
+         updown.SetAssociate(Find<TWinControl>(*this, u"TXTStartTime"));
+       }},
+      {.Kind = ckLabel, .Name = u"LblStartTime", .Parent = u"GroupBoxOption", .Bounds = {243, 40, 39, 12},
+       .Caption = u"秒表示"},
+  });
+  CreateControls(*this, layout);
+
+  for (const TExitModeInfo& info : kExitModes) {
+    const String digit = IntToStr(ExitModeNumber(info.Mode));
+    Find<TLabel>(*this, u"Label" + digit)->SetFocusControl(Find<TRadioButton>(*this, u"RadioButton" + digit));
+  }
+  OKBtn = Find<TButton>(*this, u"OKBtn");
+  BtnPicSel = Find<TButton>(*this, u"BtnPicSel");
+  TxtWinTime = Find<TStaticText>(*this, u"TxtWinTime");
+  CHKConfirm = Find<TCheckBox>(*this, u"CHKConfirm");
+  TXTStartTime = Find<TZuNumEdit>(*this, u"TXTStartTime");
+  UDStartTime = Find<TUpDown>(*this, u"UDStartTime");
+  LblStartTime = Find<TLabel>(*this, u"LblStartTime");
+  Image1 = Find<TImage>(*this, u"Image1");
+
+  Timer = new TTimer(this);
+  Timer->SetName(u"Timer");
+  Timer->SetInterval(1000);
+  Timer->SetOnTimer([this](TComponent*) { TimerTimer(); });
+
   ExitWin1 = new TExitWin(this);
   ExitWin1->SetName(u"ExitWin1");
 
-  OnCreate = [this](TComponent* sender) { FormCreate(sender); };
-  OnCloseQuery = [this](TComponent* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
+  OpenPictureDialog = new TOpenPictureDialog(this);
+  OpenPictureDialog->SetName(u"OpenPictureDialog");
+  OpenPictureDialog->SetFilter({{kPictureFilterName, PictureFilterMask(puMainWindow)}});
+  OpenPictureDialog->SetOptions(ofHideReadOnly | ofPathMustExist | ofFileMustExist | ofEnableSizing);
+  OpenPictureDialog->SetLoader([](const String& fileName, TPictureSize target) {
+    return DecodePictureFile(fileName, target);
+  });
+
+  DropDst = new TDropDst(this);
+  DropDst->SetName(u"DropDst");
+  DropDst->SetTarget(htForm);
+  DropDst->SetOnFileDrop([this](TComponent*, const TStrings& files, int32_t, int32_t) { DropDstFileDrop(files); });
+
+  OnCreate = [this](TComponent*) { FormCreate(); };
+  OnActivate = [this](TComponent*) { FormActivate(); };
+  OnCloseQuery = [this](TComponent*, bool& canClose) { FormCloseQuery(canClose); };
 }
 
 TTolviMainForm::~TTolviMainForm() = default;
 
-void TTolviMainForm::FormCreate(TComponent*) {
-  // The face of the system's menu font; the controls that take the window's
-  // font follow it.
+TRadioButton* TTolviMainForm::Action(TExitMode mode) const {
+  return RBTNExitMode.at(static_cast<size_t>(ExitModeNumber(mode) - 1));
+}
+
+void TTolviMainForm::HostUseMenuFontFace() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
     Font().SetName(S(metrics.lfMenuFont.lfFaceName));
+}
 
-  for (const TExitModeInfo& mode : kExitModes) {
-    const int n = ExitModeNumber(mode.Mode);
-    TRadioButton*& button = RBTNExitMode[static_cast<size_t>(n - 1)];
-    button = dynamic_cast<TRadioButton*>(FindComponent(u"RadioButton" + IntToStr(n)));
-    button->SetChecked(false);
-    LblExitMode[static_cast<size_t>(n - 1)] = dynamic_cast<TLabel*>(FindComponent(u"Label" + IntToStr(n)));
-    button->Font().SetSize(14);
-    button->SetCaption(ExitModeCaption(mode.Mode));
+void TTolviMainForm::HostPrepareActions() {
+  for (const TExitModeInfo& info : kExitModes) {
+    const size_t i = static_cast<size_t>(ExitModeNumber(info.Mode) - 1);
+    const String digit = IntToStr(ExitModeNumber(info.Mode));
+    RBTNExitMode[i] = Find<TRadioButton>(*this, u"RadioButton" + digit);
+    RBTNExitMode[i]->SetChecked(false);
+    LblExitMode[i] = Find<TLabel>(*this, u"Label" + digit);
+    RBTNExitMode[i]->Font().SetSize(14);
   }
-
-  // An action from the command line: the window is never shown, and the
-  // sequence asks for the end of the program.
-  if (RunSettings.ExitMode != TExitMode::None) RunExitSequence();
-
-  // Any command-line parameter at all keeps the settings file out of the run.
-  if (!RunSettings.CommandLineGiven) LoadSettings();
 }
 
-// A failed save reaches the error report and the window stays open.
-void TTolviMainForm::FormCloseQuery(TComponent*, bool&) {
-  if (!RunSettings.CommandLineGiven) SaveSettings();
+void TTolviMainForm::HostSetActionCaption(TExitMode mode, const String& caption) { Action(mode)->SetCaption(caption); }
+
+void TTolviMainForm::HostSetLaterFontSizes() {
+  LblStartTime->Font().SetSize(10);
+  CHKConfirm->Font().SetSize(10);
+  BtnPicSel->Font().SetSize(10);
+  OKBtn->Font().SetSize(14);
 }
+
+bool TTolviMainForm::HostActionChecked(TExitMode mode) { return Action(mode)->Checked(); }
+
+void TTolviMainForm::HostSetActionEnabled(TExitMode mode, bool enabled) { Action(mode)->SetEnabled(enabled); }
+
+void TTolviMainForm::HostSetExecuteEnabled(bool enabled) { OKBtn->SetEnabled(enabled); }
+
+void TTolviMainForm::HostSetClockText(const String& text) { TxtWinTime->SetCaption(text); }
+
+uint64_t TTolviMainForm::HostTickCount() { return ::GetTickCount64(); }
+
+bool TTolviMainForm::HostConfirmChecked() { return CHKConfirm->Checked(); }
+
+void TTolviMainForm::HostSetConfirmChecked(bool checked) { CHKConfirm->SetChecked(checked); }
+
+int32_t TTolviMainForm::HostUpDownPosition() { return UDStartTime->Position(); }
+
+void TTolviMainForm::HostSetUpDownPosition(int32_t position) { UDStartTime->SetPosition(position); }
+
+void TTolviMainForm::HostSetTimeText(const String& text) { TXTStartTime->SetText(text); }
+
+void TTolviMainForm::HostSetTimeControlsEnabled(bool enabled) {
+  TXTStartTime->SetEnabled(enabled);
+  UDStartTime->SetEnabled(enabled);
+  LblStartTime->SetEnabled(enabled);
+}
+
+void TTolviMainForm::HostLoadPreview(const String& fileName) { LoadPictureFile(Image1, fileName); }
+
+void TTolviMainForm::HostClearPreview() { Image1->ClearPicture(); }
+
+bool TTolviMainForm::HostChoosePicture(const String& initialDir, String& fileName) {
+  OpenPictureDialog->SetInitialDir(initialDir);
+  if (!OpenPictureDialog->Execute()) return false;
+  fileName = OpenPictureDialog->FileName();
+  return true;
+}
+
+void TTolviMainForm::HostReportError(const Exception& error) { Application->ShowException(error); }
 
 bool TTolviMainForm::HostShowPicture(const String& fileName, int32_t seconds) {
   // The window destroys itself once its run is over; only its result is kept.

@@ -10,11 +10,11 @@
 
 #include "numedit/NumEditApi.h"
 #include "toolkit/Classes.h"
+#include "toolkit/DialogLogic.h"  // TAlignment
 #include "toolkit/SysUtils.h"
 
 #include "toolkit/Types.h"
 
-enum TAlignment : uint8_t { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
 enum TVertAlignment : uint8_t { taTopJustify = 0, taBottomJustify = 1, taVCenter = 2 };
 
 // An RGB value, or 0xFF000000 plus a system colour index.

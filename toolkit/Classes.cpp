@@ -19,6 +19,14 @@ TComponent::~TComponent() {
   if (FOwner) FOwner->RemoveComponent(this);
 }
 
+void TComponent::operator delete(TComponent* component, std::destroying_delete_t) {
+  void* whole = dynamic_cast<void*>(component);
+  component->FState |= csDestroying;
+  component->BeforeDestruction();
+  component->~TComponent();
+  ::operator delete(whole);
+}
+
 TComponent* TComponent::FindComponent(StringView name) const {
   if (name.empty()) return nullptr;
   for (TComponent* c : FComponents)

@@ -4,9 +4,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <vector>
 
 #include "toolkit/SysUtils.h"
+
+// GCC 12 takes the destroying `operator delete` below for one that does not
+// match the `operator new` beside it, at every derived destructor.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 
 enum TOperation { opInsert, opRemove };
 
@@ -22,6 +29,19 @@ public:
   virtual ~TComponent();
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
+
+  // `delete` on a component runs BeforeDestruction while the whole object,
+  // its most derived part included, is still alive, and only then the
+  // destructors. A component on the stack or in a member has no such step:
+  // its destructor does the same work, later.
+  static void operator delete(TComponent* component, std::destroying_delete_t);
+  // The pair for a constructor that throws (no object to destroy yet).
+  static void* operator new(size_t size) { return ::operator new(size); }
+  static void operator delete(void* memory) { ::operator delete(memory); }
+  // The first step of the end of a component deleted with `delete`; a
+  // derived class ends what must not outlive its own parts (windows that
+  // still send messages to its handlers). Runs once.
+  virtual void BeforeDestruction() {}
 
   TComponent* Owner() const { return FOwner; }
   const String& Name() const { return FName; }

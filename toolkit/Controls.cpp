@@ -6,31 +6,12 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-// Reports an exception that escaped a message handler (Forms.cpp).
-void ApplicationHandleException();
-
-int DpiForWindow(HWND wnd) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  if (getDpi && wnd) {
-    if (const UINT dpi = getDpi(wnd)) return static_cast<int>(dpi);
-  }
-  TWindowDC dc(nullptr);
-  return ::GetDeviceCaps(dc.Get(), LOGPIXELSX);
-}
-
 // ---- TFont ----------------------------------------------------------------
 
 TFont::TFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof(metrics);
-  if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-    FName = S(metrics.lfMessageFont.lfFaceName);
-    if (metrics.lfMessageFont.lfHeight != 0) FHeight = std::abs(metrics.lfMessageFont.lfHeight);
-  } else {
-    FName = u"MS UI Gothic";
-  }
+  const LOGFONTW font = MessageFont96();
+  FName = S(font.lfFaceName);
+  FHeight = font.lfHeight;
 }
 
 TFont::TFont(const TFont& other)
@@ -105,6 +86,7 @@ WNDPROC RegisterToolkitClass(const TCreateParams& params) {
   } else {
     wc.style = params.ClassStyle;
     wc.hCursor = params.Cursor ? params.Cursor : ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   }
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = ToolkitWndProc;
@@ -144,11 +126,15 @@ LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam
     if (control->FWindowProc) control->FWindowProc(message);
     else control->DefaultHandler(message);
   } catch (...) {
+    // A failed paint leaves its region valid, or every repaint would fail
+    // and report again: one fault, one report.
+    if (msg == WM_PAINT) ::ValidateRect(wnd, nullptr);
     ApplicationHandleException();
   }
   if (msg == WM_NCDESTROY) {
     ::SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
     control->FHandle = nullptr;
+    control->FTooltip = nullptr;  // an owned window: gone with it
     control->HandleDestroyed();
   }
   return message.Result;
@@ -181,6 +167,7 @@ TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
 
 TWinControl::~TWinControl() {
   DestroyHandle();
+
   for (TWinControl* child : FControls) child->FParent = nullptr;
   FControls.clear();
   if (FParent) {
@@ -188,6 +175,8 @@ TWinControl::~TWinControl() {
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
   }
 }
+
+void TWinControl::BeforeDestruction() { DestroyHandle(); }
 
 void TWinControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
@@ -198,6 +187,7 @@ void TWinControl::SetParent(TWinControl* parent) {
   }
   FParent = parent;
   if (FParent) {
+    FTabOrder = static_cast<int>(FParent->FControls.size());
     FParent->FControls.push_back(this);
     if (FParentFont) InheritFont();
     if (FParent->HandleAllocated()) HandleNeeded();
@@ -205,7 +195,7 @@ void TWinControl::SetParent(TWinControl* parent) {
 }
 
 HWND TWinControl::Handle() {
-  if (!FHandle) {
+  if (!FHandle && !InState(csDestroying)) {
     if (FParent) FParent->HandleNeeded();
     CreateWnd();
   }
@@ -223,10 +213,25 @@ void TWinControl::CreateParams(TCreateParams& params) {
   if (FVisible) params.Style |= WS_VISIBLE;
   if (!FEnabled) params.Style |= WS_DISABLED;
   if (FTabStop) params.Style |= WS_TABSTOP;
-  params.X = Scale(FLeft);
-  params.Y = Scale(FTop);
-  params.Width = Scale(FWidth);
-  params.Height = Scale(FHeight);
+  const TRectI r = PhysicalBounds();
+  params.X = r.Left;
+  params.Y = r.Top;
+  params.Width = r.Width;
+  params.Height = r.Height;
+}
+
+TRectI TWinControl::PhysicalBounds() {
+  const TRectI own = DpiScale(TRectI{FLeft, FTop, FWidth, FHeight}, FDpi);
+  if (FAlign == alNone || !FParent || !FParent->FHandle) return own;
+  TRectI area{0, 0, FParent->ClientWidth(), FParent->ClientHeight()};
+  FParent->AdjustClientRect(area);
+  std::vector<TAlignItem> items;
+  size_t self = 0;
+  for (TWinControl* c : FParent->FControls) {
+    if (c == this) self = items.size();
+    items.push_back({c->FVisible ? c->FAlign : alNone, DpiScale(TRectI{c->FLeft, c->FTop, c->FWidth, c->FHeight}, FDpi)});
+  }
+  return AlignControls(area, items)[self];
 }
 
 void TWinControl::CreateWnd() {
@@ -244,12 +249,19 @@ void TWinControl::CreateWnd() {
   }
   FHandle = wnd;
   if (!FParent) {
+    // Made at the DPI its monitor was expected to have; should the system
+    // have put it elsewhere, it follows.
     const int dpi = DpiForWindow(wnd);
-    if (dpi != FDpi) DpiChanged(dpi);
+    if (dpi != FDpi) {
+      DpiChanged(dpi);
+      UpdateBounds();
+    }
   }
   ApplyFont();
   for (TWinControl* child : FControls)
     if (!child->FHandle) child->CreateWnd();
+  Realign();
+  if (!FHint.empty()) RegisterHint();
   CreateHandleDone();
 }
 
@@ -289,10 +301,15 @@ bool TWinControl::ReflectToChild(TMessage& message) {
     case WM_VSCROLL:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
       child = reinterpret_cast<HWND>(message.LParam);
       break;
     case WM_NOTIFY:
       child = reinterpret_cast<NMHDR*>(message.LParam)->hwndFrom;
+      break;
+    case WM_DRAWITEM:
+      child = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam)->hwndItem;
       break;
     default:
       return false;
@@ -337,18 +354,45 @@ void TWinControl::WndProc(TMessage& message) {
       if (OnExit) OnExit(this);
       break;
     case WM_ERASEBKGND:
-      if (FColor != kColorDefault && FDefWndProc == ::DefWindowProcW) {
-        RECT r;
-        ::GetClientRect(FHandle, &r);
-        TBrushHandle brush(::CreateSolidBrush(FColor));
-        ::FillRect(reinterpret_cast<HDC>(message.WParam), &r, brush.Get());
-        message.Result = 1;
+      if (FDefWndProc == ::DefWindowProcW) {
+        const COLORREF color = EffectiveColor();
+        if (color != kColorDefault) {
+          RECT r;
+          ::GetClientRect(FHandle, &r);
+          TBrushHandle brush(::CreateSolidBrush(ColorToRgb(color, 0)));
+          ::FillRect(reinterpret_cast<HDC>(message.WParam), &r, brush.Get());
+          message.Result = 1;
+          return;
+        }
+      }
+      break;
+    case WM_SIZE:
+      DefaultHandler(message);
+      if (!Relaying()) Realign();
+      return;
+    case WM_SETCURSOR:
+      if (FCursor != crDefault && reinterpret_cast<HWND>(message.WParam) == FHandle &&
+          LOWORD(message.LParam) == HTCLIENT) {
+        static const LPCWSTR ids[] = {IDC_ARROW, IDC_ARROW, IDC_HAND, IDC_IBEAM};
+        ::SetCursor(::LoadCursorW(nullptr, ids[FCursor]));
+        message.Result = TRUE;
         return;
       }
       break;
-    case WM_DPICHANGED_AFTERPARENT:
-      DpiChanged(DpiForWindow(FHandle));
+    case CN_CTLCOLORSTATIC:
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORLISTBOX:
+      if (!CtlColor(message) && FParent && FParent->FHandle)
+        message.Result = ::DefWindowProcW(FParent->FHandle, message.Msg - CN_BASE, message.WParam, message.LParam);
+      return;
+    case WM_SYSCHAR:
+      if (TopLevelControl()->DialogChar(static_cast<char16_t>(message.WParam), true)) return;
       break;
+    case WM_DPICHANGED_AFTERPARENT:
+      // The top-level window's WM_DPICHANGED has done the children already.
+      message.Result = 0;
+      return;
     default:
       if (ReflectToChild(message)) return;
       break;
@@ -361,12 +405,17 @@ bool TWinControl::DoKeyDown(TMessage& message) {
   const TShiftState shift = KeyboardShiftState();
   TWinControl* top = TopLevelControl();
   if (top != this && top->PreviewKeyDown(key, shift)) return true;
+  if (FKeyPartner && key && FKeyPartner->Perform(CM_PARTNERKEY, key, 0)) return true;
   if (key) KeyDown(key, shift);
   message.WParam = key;
-  if (key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE) {
+  const bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
+  if (key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || arrow) {
     const LRESULT code = Perform(WM_GETDLGCODE, key, 0);
-    const bool wanted = key == VK_TAB ? (code & DLGC_WANTTAB) != 0 : (code & DLGC_WANTALLKEYS) != 0;
+    const bool wanted = key == VK_TAB ? (code & DLGC_WANTTAB) != 0
+                        : arrow       ? (code & DLGC_WANTARROWS) != 0 && !(code & DLGC_RADIOBUTTON)
+                                      : (code & DLGC_WANTALLKEYS) != 0;
     if (!wanted && top->DialogKey(this, key, shift)) {
+      if (key == VK_TAB || arrow) top->CueKeyboard(UISF_HIDEFOCUS);
       // The character the message loop already made of the key goes too:
       // the key moved the focus or pressed a button, and is not typing.
       MSG pending;
@@ -405,7 +454,10 @@ bool TWinControl::DoKeyPress(TMessage& message) {
   if (top != this && top->PreviewKeyPress(key)) return true;
   if (key) KeyPress(key);
   message.WParam = key;
-  return key == 0;
+  if (key == 0) return true;
+  // A character the control does not take may be an accelerator.
+  if (!(Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTCHARS) && key > u' ' && top->DialogChar(key, false)) return true;
+  return false;
 }
 
 void TWinControl::DoMouse(TMessage& message, TMouseButton button, bool down) {
@@ -432,9 +484,52 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TWinControl::UpdateBounds() {
-  if (FHandle)
-    ::SetWindowPos(FHandle, nullptr, Scale(FLeft), Scale(FTop), Scale(FWidth), Scale(FHeight),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!FHandle) return;
+  if (FAlign != alNone && FParent) {
+    FParent->Realign();
+    return;
+  }
+  const TRectI r = PhysicalBounds();
+  ::SetWindowPos(FHandle, nullptr, r.Left, r.Top, r.Width, r.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWinControl::SetAlign(TAlign value) {
+  FAlign = value;
+  UpdateBounds();
+}
+
+void TWinControl::Realign() {
+  if (!FHandle) return;
+  for (TWinControl* child : FControls) {
+    if (child->FAlign == alNone || !child->FHandle) continue;
+    const TRectI r = child->PhysicalBounds();
+    ::SetWindowPos(child->FHandle, nullptr, r.Left, r.Top, r.Width, r.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void TWinControl::ApplyDpiChange(int dpi, const RECT& suggested) {
+  const bool outer = !FRelaying;
+  FRelaying = true;
+  DpiChanged(dpi);
+  ::SetWindowPos(FHandle, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RelayChildren();
+  if (outer) FRelaying = false;
+}
+
+bool TWinControl::Relaying() { return TopLevelControl()->FRelaying; }
+
+void TWinControl::RelayChildren() {
+  TWinControl* top = TopLevelControl();
+  const bool outer = !top->FRelaying;
+  top->FRelaying = true;
+  for (TWinControl* child : FControls) {
+    if (!child->FHandle) continue;
+    const TRectI r = child->PhysicalBounds();
+    ::SetWindowPos(child->FHandle, nullptr, r.Left, r.Top, r.Width, r.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    child->RelayChildren();
+  }
+  if (outer) top->FRelaying = false;
 }
 
 int TWinControl::ClientWidth() {
@@ -471,7 +566,92 @@ void TWinControl::SetTabStop(bool value) {
 
 void TWinControl::SetColor(COLORREF color) {
   FColor = color;
+  FParentColor = false;
   Invalidate();
+  for (TWinControl* child : FControls)
+    if (child->FParentColor) child->Invalidate();
+}
+
+void TWinControl::SetParentColor(bool value) {
+  FParentColor = value;
+  Invalidate();
+}
+
+COLORREF TWinControl::EffectiveColor() const {
+  const TWinControl* c = this;
+  while (c->FParentColor && c->FParent) c = c->FParent;
+  return c->FColor;
+}
+
+bool TWinControl::CtlColor(TMessage& message) {
+  const COLORREF color = EffectiveColor();
+  if (color == kColorDefault) return false;
+  const COLORREF rgb = ColorToRgb(color, 0);
+  if (!FBrush || FBrushColor != rgb) {
+    FBrush.Reset(::CreateSolidBrush(rgb));
+    FBrushColor = rgb;
+  }
+  const HDC dc = reinterpret_cast<HDC>(message.WParam);
+  ::SetBkColor(dc, rgb);
+  ::SetTextColor(dc, ColorToRgb(FFont.Color(), ::GetSysColor(COLOR_WINDOWTEXT)));
+  message.Result = reinterpret_cast<LRESULT>(FBrush.Get());
+  return true;
+}
+
+void TWinControl::SetTabOrder(int value) {
+  FTabOrder = value;
+  if (!FParent) return;
+  // The siblings keep distinct places: the ones at or after it move on.
+  std::vector<TWinControl*> order = FParent->FControls;
+  std::stable_sort(order.begin(), order.end(),
+                   [](TWinControl* a, TWinControl* b) { return a->FTabOrder < b->FTabOrder; });
+  order.erase(std::remove(order.begin(), order.end(), this), order.end());
+  const size_t at = static_cast<size_t>(std::clamp(value, 0, static_cast<int>(order.size())));
+  order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), this);
+  for (size_t i = 0; i < order.size(); ++i) order[i]->FTabOrder = static_cast<int>(i);
+}
+
+void TWinControl::SetHint(const String& hint) {
+  FHint = hint;
+  if (FHandle) RegisterHint();
+}
+
+namespace {
+// The tooltips' font: the system's message font, made once per DPI.
+const TFont& HintFont() {
+  static const TFont font;
+  return font;
+}
+}  // namespace
+
+// One tooltip window per top-level window; each control with a hint is a
+// tool of it, found by its window.
+void TWinControl::RegisterHint() {
+  TWinControl* top = TopLevelControl();
+  if (!top->FHandle) return;
+  if (!top->FTooltip && !FHint.empty()) {
+    top->FTooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, top->FHandle,
+                                      nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    if (top->FTooltip) {
+      ::SendMessageW(top->FTooltip, TTM_SETMAXTIPWIDTH, 0, top->Scale(400));
+      ::SendMessageW(top->FTooltip, WM_SETFONT, reinterpret_cast<WPARAM>(HintFont().Handle(top->FDpi)), FALSE);
+    }
+  }
+  if (!top->FTooltip) return;
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof(info);
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = top->FHandle;
+  info.uId = reinterpret_cast<UINT_PTR>(FHandle);
+  ::SendMessageW(top->FTooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  if (FHint.empty()) return;
+  info.lpszText = const_cast<wchar_t*>(W(FHint));
+  ::SendMessageW(top->FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void TWinControl::CueKeyboard(WORD flags) {
+  if (FHandle) ::SendMessageW(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, flags), 0);
 }
 
 void TWinControl::SetFont(const TFont& font) { FFont = font; }
@@ -503,10 +683,8 @@ void TWinControl::ApplyFont() {
 void TWinControl::DpiChanged(int dpi) {
   FDpi = dpi;
   ApplyFont();
-  for (TWinControl* child : FControls) {
-    child->DpiChanged(dpi);
-    child->UpdateBounds();
-  }
+  if (FTooltip) ::SendMessageW(FTooltip, WM_SETFONT, reinterpret_cast<WPARAM>(HintFont().Handle(dpi)), FALSE);
+  for (TWinControl* child : FControls) child->DpiChanged(dpi);
 }
 
 void TWinControl::SetFocus() {
@@ -533,86 +711,6 @@ TWinControl* TWinControl::TopLevelControl() {
   TWinControl* c = this;
   while (c->FParent) c = c->FParent;
   return c;
-}
-
-// ---- standard controls --------------------------------------------------------
-
-TButton::TButton(TComponent* owner) : TWinControl(owner) {
-  SetTabStop(true);
-  SetBounds(0, 0, 75, 25);
-}
-
-void TButton::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.WinClassName = u"Tolvi.Button";
-  params.BaseClassName = u"BUTTON";
-  params.Style |= FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-}
-
-void TButton::SetDefault(bool value) {
-  FDefault = value;
-  if (HandleAllocated()) ::SendMessageW(Handle(), BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-}
-
-void TButton::WndProc(TMessage& message) {
-  if (message.Msg == CN_COMMAND) {
-    if (HIWORD(message.WParam) == BN_CLICKED) Click();
-    return;
-  }
-  TWinControl::WndProc(message);
-}
-
-TLabel::TLabel(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 65, 17); }
-
-void TLabel::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.WinClassName = u"Tolvi.Label";
-  params.BaseClassName = u"STATIC";
-  params.Style |= SS_LEFT | SS_NOTIFY;
-}
-
-TPanel::TPanel(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 185, 41); }
-
-void TPanel::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.WinClassName = u"Tolvi.Panel";
-  params.Style |= WS_CLIPCHILDREN;
-}
-
-TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
-  SetTabStop(true);
-  SetBounds(0, 0, 113, 17);
-}
-
-void TRadioButton::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.WinClassName = u"Tolvi.RadioButton";
-  params.BaseClassName = u"BUTTON";
-  params.Style |= BS_AUTORADIOBUTTON;
-}
-
-void TRadioButton::CreateHandleDone() {
-  ::SendMessageW(Handle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-// The system clears the other buttons of the group itself, so the window
-// holds the truth once it exists.
-bool TRadioButton::Checked() {
-  if (HandleAllocated()) FChecked = ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return FChecked;
-}
-
-void TRadioButton::SetChecked(bool value) {
-  FChecked = value;
-  if (HandleAllocated()) ::SendMessageW(Handle(), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void TRadioButton::WndProc(TMessage& message) {
-  if (message.Msg == CN_COMMAND) {
-    if (HIWORD(message.WParam) == BN_CLICKED) Click();
-    return;
-  }
-  TWinControl::WndProc(message);
 }
 
 // ---- TTimer ---------------------------------------------------------------------

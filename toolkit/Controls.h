@@ -7,11 +7,17 @@
 #include <vector>
 
 #include "toolkit/Classes.h"
+#include "toolkit/DialogLogic.h"
 #include "toolkit/Messages.h"
 #include "toolkit/Types.h"
 #include "toolkit/Win32.h"
 
 class TWinControl;
+
+// Reports the exception in flight to the application's error report (the
+// forms layer defines it); every window procedure and callback of the
+// toolkit ends in it, so no exception crosses into the system.
+void ApplicationHandleException();
 
 using TNotifyEvent = std::function<void(TComponent* sender)>;
 
@@ -29,8 +35,17 @@ constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
 constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
 constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;
 constexpr UINT CN_CTLCOLORBTN = CN_BASE + WM_CTLCOLORBTN;
+constexpr UINT CN_CTLCOLOREDIT = CN_BASE + WM_CTLCOLOREDIT;
+constexpr UINT CN_CTLCOLORLISTBOX = CN_BASE + WM_CTLCOLORLISTBOX;
+constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
 // A form asks to be destroyed once the message that asked has been handled.
 constexpr UINT CM_RELEASE = WM_APP + 0x3F00;
+// A key pressed on a control, offered to its key partner (an attached
+// up-down) first: WParam the key; Result non-zero when used.
+constexpr UINT CM_PARTNERKEY = WM_APP + 0x3F01;
+
+// The mouse pointer over a control; crDefault leaves it to the window class.
+enum TCursor : uint8_t { crDefault, crArrow, crHandPoint, crIBeam };
 
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
@@ -81,6 +96,8 @@ class TWinControl : public TComponent {
 public:
   explicit TWinControl(TComponent* owner = nullptr);
   ~TWinControl() override;
+  // The window (and so its children's) goes before any derived destructor.
+  void BeforeDestruction() override;
 
   TWinControl* Parent() const { return FParent; }
   virtual void SetParent(TWinControl* parent);
@@ -114,11 +131,17 @@ public:
   int Top() const { return FTop; }
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
-  void SetBounds(int left, int top, int width, int height);
+  virtual void SetBounds(int left, int top, int width, int height);
+  void SetBounds(const TRectI& r) { SetBounds(r.Left, r.Top, r.Width, r.Height); }
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign value);
   int Dpi() const { return FDpi; }
   int Scale(int value) const { return ScaleForDpi(value, FDpi); }
+  // Client size in physical pixels.
   int ClientWidth();
   int ClientHeight();
+  // Places the aligned children in the client area (physical pixels).
+  void Realign();
 
   bool Visible() const { return FVisible; }
   void SetVisible(bool visible);
@@ -129,7 +152,22 @@ public:
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool value);
   COLORREF Color() const { return FColor; }
-  void SetColor(COLORREF color);
+  void SetColor(COLORREF color);  // and so ParentColor false
+  // Takes its parent's colour (the default): text and background of the
+  // control are drawn on the colour of what it sits on.
+  bool ParentColor() const { return FParentColor; }
+  void SetParentColor(bool value);
+  // The colour the control's background is drawn in: its own, or the one it
+  // takes from its parents; kColorDefault when nobody set one.
+  COLORREF EffectiveColor() const;
+  // Position among the parent's children that Tab follows.
+  int TabOrder() const { return FTabOrder; }
+  void SetTabOrder(int value);
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor value) { FCursor = value; }
+  // The tooltip text shown on hover; empty for none.
+  const String& Hint() const { return FHint; }
+  void SetHint(const String& hint);
 
   TFont& Font() { return FFont; }
   void SetFont(const TFont& font);
@@ -144,6 +182,15 @@ public:
 
   // The top-level control this one sits in.
   TWinControl* TopLevelControl();
+  // A control that sees this one's key presses first (CM_PARTNERKEY), such as
+  // an up-down attached to it; nullptr for none. Not owned.
+  void SetKeyPartner(TWinControl* partner) { FKeyPartner = partner; }
+  TWinControl* KeyPartner() const { return FKeyPartner; }
+  // The tooltip window of a top-level control, once a hint needed it.
+  HWND TooltipWindow() const { return FTooltip; }
+  // Whether `key` is this control's accelerator, acted on (the control and
+  // what it acts on are enabled and visible); true when used.
+  virtual bool Accelerator(char16_t key) { return false; }
 
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -177,13 +224,40 @@ protected:
   virtual bool PreviewKeyDown(WORD& key, TShiftState shift) { return false; }
   virtual bool PreviewKeyUp(WORD& key, TShiftState shift) { return false; }
   virtual bool PreviewKeyPress(char16_t& key) { return false; }
-  // Keys the focused control does not want (Tab, Enter, Esc), offered to the
-  // top-level control; true when used.
+  // Keys the focused control does not want (Tab, Enter, Esc, the arrows),
+  // offered to the top-level control; true when used.
   virtual bool DialogKey(TWinControl* from, WORD key, TShiftState shift) { return false; }
+  // A character as an accelerator (alt: typed with Alt), offered to the
+  // top-level control when the focused control did not take it; true when used.
+  virtual bool DialogChar(char16_t key, bool alt) { return false; }
   virtual void FontChanged();
+  // The window now sits at another DPI: the control takes it (fonts and the
+  // like), then its children; their places are set afterwards, once.
   virtual void DpiChanged(int dpi);
-  void UpdateBounds();  // the window's place from the 96-DPI bounds
+  // Sets the window's place from the 96-DPI bounds (or its parent's alignment).
+  void UpdateBounds();
+  // Sets the places of every child, grandchildren included, once.
+  void RelayChildren();
+  // The part of the client area (physical) that aligned children fill.
+  virtual void AdjustClientRect(TRectI& area) {}
+  // A text and background colour for the control's own drawing by its class.
+  // The reflected WM_CTLCOLOR* of the control: true with Result set when it
+  // has a colour of its own or from its parents.
+  bool CtlColor(TMessage& message);
+  // Where the control should be, in physical pixels within its parent.
+  virtual TRectI PhysicalBounds();
+  // The window moved to another DPI: fonts follow, the system's suggested
+  // window rectangle is applied, and every child is placed once.
+  void ApplyDpiChange(int dpi, const RECT& suggested);
   bool Recreating() const { return FRecreating; }
+  // Shows focus rectangles and/or underlines (UISF_* flags) from now on.
+  void CueKeyboard(WORD flags);
+  // The window was moved by the system or the user: the bounds follow
+  // (top-level windows, whose place is in screen pixels).
+  void Moved(int left, int top) {
+    FLeft = left;
+    FTop = top;
+  }
 
 private:
   friend LRESULT CALLBACK ToolkitWndProc(HWND, UINT, WPARAM, LPARAM);
@@ -194,6 +268,8 @@ private:
   bool ReflectToChild(TMessage& message);
   void ApplyFont();
   void InheritFont();
+  bool Relaying();
+  void RegisterHint();
 
   TWinControl* FParent = nullptr;
   std::vector<TWinControl*> FControls;
@@ -208,8 +284,18 @@ private:
   bool FTabStop = false;
   bool FParentFont = true;
   bool FRecreating = false;
+  bool FParentColor = true;
+  bool FRelaying = false;  // a top-level control placing every child at once
+  TAlign FAlign = alNone;
+  TCursor FCursor = crDefault;
+  int FTabOrder = 0;
   COLORREF FColor = kColorDefault;
   TFont FFont;
+  String FHint;
+  HWND FTooltip = nullptr;
+  TWinControl* FKeyPartner = nullptr;  // owned by the top-level window, destroyed with it
+  TBrushHandle FBrush;
+  COLORREF FBrushColor = kColorDefault;
 };
 
 LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam);
@@ -218,58 +304,6 @@ TWinControl* FindControl(HWND wnd);
 TShiftState KeyboardShiftState();
 // The shift state carried by a mouse message's key flags.
 TShiftState MouseShiftState(WPARAM keys);
-
-// Standard controls built on the system's classes.
-class TButton : public TWinControl {
-public:
-  explicit TButton(TComponent* owner = nullptr);
-  bool Default() const { return FDefault; }
-  void SetDefault(bool value);
-  int ModalResult() const { return FModalResult; }
-  void SetModalResult(int value) { FModalResult = value; }
-
-protected:
-  void CreateParams(TCreateParams& params) override;
-  void WndProc(TMessage& message) override;
-
-private:
-  bool FDefault = false;
-  int FModalResult = 0;
-};
-
-class TLabel : public TWinControl {
-public:
-  explicit TLabel(TComponent* owner = nullptr);
-
-protected:
-  void CreateParams(TCreateParams& params) override;
-};
-
-// A plain container window.
-class TPanel : public TWinControl {
-public:
-  explicit TPanel(TComponent* owner = nullptr);
-
-protected:
-  void CreateParams(TCreateParams& params) override;
-};
-
-// An option button; the buttons of one parent form one group, and choosing
-// one clears the others.
-class TRadioButton : public TWinControl {
-public:
-  explicit TRadioButton(TComponent* owner = nullptr);
-  bool Checked();
-  void SetChecked(bool value);
-
-protected:
-  void CreateParams(TCreateParams& params) override;
-  void CreateHandleDone() override;
-  void WndProc(TMessage& message) override;
-
-private:
-  bool FChecked = false;  // while there is no window
-};
 
 // A message-loop timer.
 class TTimer : public TComponent {

@@ -1,5 +1,6 @@
 #include "toolkit/Forms.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <commctrl.h>
@@ -18,7 +19,22 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 320, 240);
 }
 
+void TForm::BeforeDestruction() {
+  if (auto onDestroy = std::move(OnDestroy)) {
+    OnDestroy = nullptr;
+    try {
+      onDestroy(this);
+    } catch (...) {
+      ApplicationHandleException();
+    }
+  }
+  // The messages of the windows' end still reach a whole object.
+  TWinControl::BeforeDestruction();
+}
+
 TForm::~TForm() {
+  // Reached without BeforeDestruction only for a form that was not deleted
+  // (one on the stack): the same steps, as far as they still can go.
   if (OnDestroy) {
     try {
       OnDestroy(this);
@@ -26,9 +42,8 @@ TForm::~TForm() {
       ApplicationHandleException();
     }
   }
-  // The controls go first, while the form's window still holds theirs.
-  DestroyComponents();
   DestroyHandle();
+  DestroyComponents();
 }
 
 void TForm::DoCreate() {
@@ -40,36 +55,90 @@ void TForm::DoCreate() {
   }
 }
 
-void TForm::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.WinClassName = u"Tolvi.Form";
-  params.Style = WS_CLIPCHILDREN | (Visible() ? WS_VISIBLE : 0);
-  params.ExStyle = 0;
+void TForm::FrameStyles(DWORD& style, DWORD& exStyle) const {
+  style = WS_CLIPCHILDREN | (Visible() ? WS_VISIBLE : 0) | (Enabled() ? 0 : WS_DISABLED);
+  exStyle = WS_EX_CONTROLPARENT;
+  bool minMax = false;
   switch (FBorderStyle) {
-    case bsNone: params.Style |= WS_POPUP; break;
-    case bsSingle: params.Style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_BORDER; break;
-    case bsSizeable: params.Style |= WS_OVERLAPPEDWINDOW; break;
+    case bsNone: style |= WS_POPUP; break;
+    case bsSingle: style |= WS_CAPTION; minMax = true; break;
+    case bsSizeable: style |= WS_CAPTION | WS_THICKFRAME; minMax = true; break;
     case bsDialog:
-      params.Style |= WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-      params.ExStyle |= WS_EX_DLGMODALFRAME;
+      style |= WS_CAPTION | DS_MODALFRAME;
+      exStyle |= WS_EX_DLGMODALFRAME;
       break;
     case bsToolWindow:
-      params.Style |= WS_CAPTION | WS_SYSMENU;
-      params.ExStyle |= WS_EX_TOOLWINDOW;
+      style |= WS_CAPTION;
+      exStyle |= WS_EX_TOOLWINDOW;
       break;
   }
-  if (FFormStyle == fsStayOnTop) params.ExStyle |= WS_EX_TOPMOST;
-  if (!Enabled()) params.Style |= WS_DISABLED;
+  // The title bar's buttons exist only with its system menu.
+  if (FBorderStyle != bsNone && (FBorderIcons & biSystemMenu)) {
+    style |= WS_SYSMENU;
+    if (minMax && (FBorderIcons & biMinimize)) style |= WS_MINIMIZEBOX;
+    if (minMax && (FBorderIcons & biMaximize)) style |= WS_MAXIMIZEBOX;
+  }
+  if (FFormStyle == fsStayOnTop) exStyle |= WS_EX_TOPMOST;
+  if (Application && Application->MainForm() == this) exStyle |= WS_EX_APPWINDOW;  // the program's taskbar button
+}
+
+// The monitor the window opens on: its owner's, else the one at its
+// designed place (the primary one for a centred window).
+HMONITOR TForm::TargetMonitor() const {
+  if (Application && Application->MainForm() && Application->MainForm() != this &&
+      Application->MainForm()->HandleAllocated())
+    return ::MonitorFromWindow(Application->MainForm()->Handle(), MONITOR_DEFAULTTOPRIMARY);
+  const POINT at = FPosition == poScreenCenter ? POINT{0, 0} : POINT{Left(), Top()};
+  return ::MonitorFromPoint(at, MONITOR_DEFAULTTOPRIMARY);
+}
+
+TRectI TForm::PhysicalBounds() {
+  DWORD style = 0, exStyle = 0;
+  FrameStyles(style, exStyle);
+  TRectI r{Left(), Top(), Scale(Width()), Scale(Height())};
+  if (FClientWidth >= 0) {
+    RECT frame{0, 0, Scale(FClientWidth), Scale(FClientHeight)};
+    AdjustWindowRectForDpi(frame, style, exStyle, Dpi());
+    r.Width = frame.right - frame.left;
+    r.Height = frame.bottom - frame.top;
+  }
+  if (!FPlaced && FPosition == poScreenCenter) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (::GetMonitorInfoW(TargetMonitor(), &info)) {
+      const RECT& work = info.rcWork;
+      r.Left = work.left + (work.right - work.left - r.Width) / 2;
+      r.Top = work.top + (work.bottom - work.top - r.Height) / 2;
+    }
+  }
+  return r;
+}
+
+void TForm::CreateParams(TCreateParams& params) {
+  // Sizes are reckoned at the DPI of the monitor the window opens on.
+  const int dpi = DpiForMonitor(TargetMonitor());
+  if (dpi != Dpi()) DpiChanged(dpi);
+  TWinControl::CreateParams(params);
+  params.WinClassName = u"Tolvi.Form";
+  FrameStyles(params.Style, params.ExStyle);
+  // From now on the window's place is where it is (centred once).
+  Moved(params.X, params.Y);
+  FPlaced = true;
   params.WndParent = nullptr;
-  if (Application && Application->MainForm() == this) {
-    params.ExStyle |= WS_EX_APPWINDOW;  // the program's taskbar button
-  } else if (Application && Application->MainForm() && Application->MainForm()->HandleAllocated()) {
+  if (Application && Application->MainForm() != this && Application->MainForm() &&
+      Application->MainForm()->HandleAllocated())
     params.WndParent = Application->MainForm()->Handle();
-  }
-  if (FPosition == poScreenCenter) {
-    params.X = (::GetSystemMetrics(SM_CXSCREEN) - params.Width) / 2;
-    params.Y = (::GetSystemMetrics(SM_CYSCREEN) - params.Height) / 2;
-  }
+}
+
+void TForm::SetBorderIcons(TBorderIcons value) {
+  if (value == FBorderIcons) return;
+  FBorderIcons = value;
+  RecreateWnd();
+}
+
+void TForm::SetBounds(int left, int top, int width, int height) {
+  FClientWidth = FClientHeight = -1;
+  TWinControl::SetBounds(left, top, width, height);
 }
 
 void TForm::CreateHandleDone() {
@@ -97,11 +166,14 @@ void TForm::SetWindowState(TWindowState value) {
 }
 
 void TForm::SetClientSize(int width, int height) {
-  TCreateParams params;
-  CreateParams(params);
+  DWORD style = 0, exStyle = 0;
+  FrameStyles(style, exStyle);
   RECT r{0, 0, width, height};
-  ::AdjustWindowRectEx(&r, params.Style, FALSE, params.ExStyle);
-  SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+  AdjustWindowRectForDpi(r, style, exStyle, 96);
+  TWinControl::SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+  FClientWidth = width;
+  FClientHeight = height;
+  UpdateBounds();
 }
 
 void TForm::Close() {
@@ -163,31 +235,106 @@ void TForm::Release() {
 }
 
 namespace {
+
+// The window's controls, depth first, as items of its tab sequence.
+void CollectTabItems(TWinControl* parent, int parentIndex, std::vector<TWinControl*>& controls,
+                     std::vector<TTabItem>& items) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TWinControl* c = parent->Controls(i);
+    TTabItem item;
+    item.Parent = parentIndex;
+    item.TabOrder = c->TabOrder();
+    item.TabStop = c->TabStop();
+    item.Focusable = c->HandleAllocated() && c->CanFocus();
+    if (auto* option = dynamic_cast<TRadioButton*>(c)) {
+      item.Option = true;
+      item.Checked = option->Checked();
+    }
+    const int index = static_cast<int>(controls.size());
+    controls.push_back(c);
+    items.push_back(item);
+    CollectTabItems(c, index, controls, items);
+  }
+}
+
+int IndexOf(const std::vector<TWinControl*>& controls, const TWinControl* c) {
+  const auto it = std::find(controls.begin(), controls.end(), c);
+  return it == controls.end() ? -1 : static_cast<int>(it - controls.begin());
+}
+
 TButton* FindButton(TWinControl* parent, bool wantDefault) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
     TWinControl* c = parent->Controls(i);
     if (auto* button = dynamic_cast<TButton*>(c)) {
-      if (button->Visible() && button->Enabled() &&
-          (wantDefault ? button->Default() : button->ModalResult() == mrCancel))
+      if (wantDefault ? button->Default() : button->Cancel() || button->ModalResult() == mrCancel)
         return button;
     }
     if (TButton* found = FindButton(c, wantDefault)) return found;
   }
   return nullptr;
 }
+
+bool FindAccelerator(TWinControl* parent, char16_t key) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TWinControl* c = parent->Controls(i);
+    if (c->Accelerator(key) || FindAccelerator(c, key)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
+void TForm::FocusNext(TWinControl* from, bool backward) {
+  std::vector<TWinControl*> controls;
+  std::vector<TTabItem> items;
+  CollectTabItems(this, -1, controls, items);
+  const int next = NextTabStop(items, IndexOf(controls, from), backward);
+  if (next >= 0) controls[static_cast<size_t>(next)]->SetFocus();
+}
+
 bool TForm::DialogKey(TWinControl* from, WORD key, TShiftState shift) {
-  if (key == VK_TAB) {
-    if (HWND next = ::GetNextDlgTabItem(Handle(), from->Handle(), (shift & ssShift) != 0)) {
-      ::SetFocus(next);
+  switch (key) {
+    case VK_TAB:
+      if (shift & (ssCtrl | ssAlt)) return false;
+      FocusNext(from, (shift & ssShift) != 0);
+      return true;
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN: {
+      if (!dynamic_cast<TRadioButton*>(from)) return false;
+      std::vector<TWinControl*> controls;
+      std::vector<TTabItem> items;
+      CollectTabItems(this, -1, controls, items);
+      const int next = NextOptionInGroup(items, IndexOf(controls, from), key == VK_LEFT || key == VK_UP);
+      if (next < 0) return false;
+      auto* option = static_cast<TRadioButton*>(controls[static_cast<size_t>(next)]);
+      option->SetFocus();
+      option->SetChecked(true);
       return true;
     }
-    return false;
+    case VK_RETURN: {
+      // The focused push button, else the default one.
+      auto* button = dynamic_cast<TButton*>(from);
+      if (!button) button = FindButton(this, true);
+      if (!button) return false;
+      if (button->CanFocus()) button->Press();
+      return true;
+    }
+    case VK_ESCAPE: {
+      TButton* button = FindButton(this, false);
+      if (!button) return false;
+      if (button->CanFocus()) button->Press();
+      return true;
+    }
+    default:
+      return false;
   }
-  TButton* button = FindButton(this, key == VK_RETURN);
-  if (!button) return false;
-  button->Perform(CN_COMMAND, MAKEWPARAM(0, BN_CLICKED), 0);
+}
+
+bool TForm::DialogChar(char16_t key, bool alt) {
+  if (!FindAccelerator(this, key)) return false;
+  if (alt) CueKeyboard(UISF_HIDEACCEL | UISF_HIDEFOCUS);
   return true;
 }
 
@@ -222,8 +369,8 @@ void TForm::WndProc(TMessage& message) {
         target = reinterpret_cast<HWND>(message.WParam);
       } else {
         HWND focus = ::GetFocus();
-        if (!focus || !::IsChild(Handle(), focus)) focus = nullptr;
-        target = ::GetNextDlgTabItem(Handle(), focus, message.WParam != 0);
+        FocusNext(focus && ::IsChild(Handle(), focus) ? FindControl(focus) : nullptr, message.WParam != 0);
+        return;
       }
       if (target) ::SetFocus(target);
       return;
@@ -238,17 +385,20 @@ void TForm::WndProc(TMessage& message) {
       break;
     }
     case WM_SHOWWINDOW: {
+      // Focus rectangles and underlines as the last input calls for.
+      if (message.WParam) ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
       const auto& handler = message.WParam ? OnShow : OnHide;
       if (handler) handler(this);
       break;
     }
-    case WM_DPICHANGED: {
-      const auto* suggested = reinterpret_cast<const RECT*>(message.LParam);
-      DpiChanged(HIWORD(message.WParam));
-      ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+      ApplyDpiChange(HIWORD(message.WParam), *reinterpret_cast<const RECT*>(message.LParam));
       message.Result = 0;
       return;
+    case WM_WINDOWPOSCHANGED: {
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(message.LParam);
+      if (!(pos->flags & SWP_NOMOVE) && !::IsIconic(Handle()) && !::IsZoomed(Handle())) Moved(pos->x, pos->y);
+      break;
     }
     default:
       break;

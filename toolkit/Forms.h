@@ -3,12 +3,16 @@
 #pragma once
 
 #include "toolkit/Controls.h"
+#include "toolkit/StdCtrls.h"
 #include "toolkit/Types.h"
 
 enum TFormStyle { fsNormal, fsStayOnTop };
 enum TPosition { poDesigned, poScreenCenter };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+// The buttons of a title bar: a set of these flags.
+enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
+using TBorderIcons = uint8_t;
 
 constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7;
 
@@ -20,9 +24,15 @@ class TForm : public TWinControl {
 public:
   explicit TForm(TComponent* owner = nullptr);
   ~TForm() override;
+  // OnDestroy, then the windows go, before any derived destructor runs.
+  void BeforeDestruction() override;
 
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle value);
+  // Only where the border has a title bar; without biSystemMenu there is no
+  // close button either.
+  TBorderIcons BorderIcons() const { return FBorderIcons; }
+  void SetBorderIcons(TBorderIcons value);
   TFormStyle FormStyle() const { return FFormStyle; }
   void SetFormStyle(TFormStyle value);
   TPosition Position() const { return FPosition; }
@@ -31,8 +41,12 @@ public:
   void SetWindowState(TWindowState value);
   bool KeyPreview() const { return FKeyPreview; }
   void SetKeyPreview(bool value) { FKeyPreview = value; }
-  // Client size in 96-DPI pixels; sets the outer bounds to fit.
+  // Client size in 96-DPI pixels; the window's frame is added at its DPI.
   void SetClientSize(int width, int height);
+  // Outer bounds: Left and Top are screen pixels, the size is in 96-DPI
+  // pixels; the client size set before no longer holds.
+  void SetBounds(int left, int top, int width, int height) override;
+  using TWinControl::SetBounds;
 
   // Asks the form to close: OnCloseQuery, then OnClose; the main form's
   // closing ends the program.
@@ -68,9 +82,18 @@ protected:
   bool PreviewKeyUp(WORD& key, TShiftState shift) override;
   bool PreviewKeyPress(char16_t& key) override;
   bool DialogKey(TWinControl* from, WORD key, TShiftState shift) override;
+  bool DialogChar(char16_t key, bool alt) override;
   void CreateHandleDone() override;
+  TRectI PhysicalBounds() override;
 
 private:
+  void FrameStyles(DWORD& style, DWORD& exStyle) const;
+  // Focuses the next (previous) control of the tab sequence after `from`.
+  void FocusNext(TWinControl* from, bool backward);
+  HMONITOR TargetMonitor() const;
+  TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
+  int FClientWidth = -1, FClientHeight = -1;  // 96-DPI, when set
+  bool FPlaced = false;  // the first placement (centring) is done
   TBorderStyle FBorderStyle = bsSizeable;
   TFormStyle FFormStyle = fsNormal;
   TPosition FPosition = poDesigned;

@@ -36,3 +36,68 @@ String SysErrorMessage(uint32_t error) {
   if (text) ::LocalFree(text);
   return result;
 }
+
+COLORREF ColorToRgb(COLORREF color, COLORREF fallback) {
+  if (color == kColorDefault) return fallback;
+  if ((color & 0xFF000000u) == 0xFF000000u) return ::GetSysColor(static_cast<int>(color & 0xFFu));
+  return color;
+}
+
+namespace {
+template <typename Fn>
+Fn SystemFunction(const wchar_t* module, const char* name) {
+  HMODULE lib = ::GetModuleHandleW(module);
+  if (!lib) lib = ::LoadLibraryW(module);  // stays loaded for the process
+  return lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(lib, name))) : nullptr;
+}
+}  // namespace
+
+int SystemDpi() {
+  TWindowDC dc(nullptr);
+  return ::GetDeviceCaps(dc.Get(), LOGPIXELSX);
+}
+
+int DpiForWindow(HWND wnd) {
+  using Fn = UINT(WINAPI*)(HWND);
+  static const auto getDpi = SystemFunction<Fn>(L"user32.dll", "GetDpiForWindow");
+  if (getDpi && wnd) {
+    if (const UINT dpi = getDpi(wnd)) return static_cast<int>(dpi);
+  }
+  return SystemDpi();
+}
+
+int DpiForMonitor(HMONITOR monitor) {
+  using Fn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  static const auto getDpi = SystemFunction<Fn>(L"shcore.dll", "GetDpiForMonitor");
+  UINT x = 0, y = 0;
+  if (getDpi && monitor && SUCCEEDED(getDpi(monitor, 0 /* MDT_EFFECTIVE_DPI */, &x, &y)) && x) return static_cast<int>(x);
+  return SystemDpi();
+}
+
+void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi) {
+  using Fn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjust = SystemFunction<Fn>(L"user32.dll", "AdjustWindowRectExForDpi");
+  if (adjust && adjust(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi))) return;
+  ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+}
+
+LOGFONTW MessageFont96() {
+  using Fn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+  static const auto forDpi = SystemFunction<Fn>(L"user32.dll", "SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  LOGFONTW font{};
+  if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, 96)) {
+    font = metrics.lfMessageFont;
+  } else if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+    // Given at the system's DPI: back to 96 once.
+    font = metrics.lfMessageFont;
+    font.lfHeight = ::MulDiv(font.lfHeight, 96, SystemDpi());
+  } else {
+    std::copy_n(L"MS UI Gothic", 13, font.lfFaceName);
+    font.lfHeight = -12;
+  }
+  if (font.lfHeight < 0) font.lfHeight = -font.lfHeight;
+  if (font.lfHeight == 0) font.lfHeight = 12;
+  return font;
+}

@@ -118,6 +118,19 @@ bool ReadWholeFile(const String& fileName, uint64_t maxSize, std::string& bytes,
 // The system's text for an error code; empty when it has none.
 String SysErrorMessage(uint32_t error);
 
-// The DPI of a window's monitor (96 before per-monitor awareness existed).
+// A colour as RGB: system colours (0xFF0000nn) resolved, kColorDefault as
+// `fallback`.
+COLORREF ColorToRgb(COLORREF color, COLORREF fallback);
+
+// DPI. The per-monitor functions are looked up at run time; where the system
+// lacks them, every window has the system's DPI.
+// The DPI of a window (its monitor's, for a per-monitor aware process).
 int DpiForWindow(HWND wnd);
+// The DPI of a monitor; the system's DPI when the system cannot tell.
+int DpiForMonitor(HMONITOR monitor);
+int SystemDpi();
+// The window rectangle around a client rectangle at a DPI.
+void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
+// The system's message font described at 96 DPI (face, height > 0).
+LOGFONTW MessageFont96();
 inline int ScaleForDpi(int value, int dpi) { return ::MulDiv(value, dpi, 96); }

@@ -1,6 +1,7 @@
 # Wine environment for running Tolvi and its tests. Source this file.
 #   wine_template        makes (once) the prefix every run is copied from
-#   wine_fresh DIR       a new prefix at DIR, copied from the template
+#   wine_fresh DIR [DPI] a new prefix at DIR, copied from the template, with
+#                        the display at DPI (default 96)
 #   wine_use DIR         exports the environment for running in DIR
 #   wine_stop            ends the wine session of the prefix in use
 TOLVI_ROOT=${TOLVI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
@@ -78,10 +79,18 @@ wine_template() {
 }
 
 wine_fresh() {
-  local dir=$1
+  local dir=$1 dpi=${2:-96}
   wine_template
   rm -rf "$dir"
   mkdir -p "$(dirname "$dir")"
   cp -a "$TOLVI_WINE_DIR/template" "$dir"
   wine_use "$dir"
+  [ "$dpi" = 96 ] || wine_dpi "$dpi"
+}
+
+# The display's DPI of the prefix in use; read by Wine when a process starts.
+wine_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -w
 }

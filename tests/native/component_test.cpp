@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -98,6 +100,49 @@ TEST(ErrorReportText, AddsAPointAfterCharactersAboveIt) {
       {u"99", u"99."}, {u"/", u"/."}, {u"フック先を特定できません。", u"フック先を特定できません。."},
   };
   for (const auto& c : cases) EXPECT_EQ(ErrorReportText(c.message), c.shown) << ToUtf8(c.message);
+}
+
+
+
+// A base that, like a window, calls back into the derived object while it
+// ends: `delete` runs that step while the derived part is still whole, for a
+// component deleted directly and for one its owner deletes.
+struct Base : TComponent {
+  using TComponent::TComponent;
+  std::function<void()> OnEnd;  // set by the derived class, into itself
+  void BeforeDestruction() override {
+    if (OnEnd) OnEnd();
+    OnEnd = nullptr;
+  }
+};
+struct Derived : Base {
+  std::vector<std::string>* log;
+  std::string name = "derived";  // gone once ~Derived has run
+  Derived(TComponent* owner, std::vector<std::string>* l) : Base(owner), log(l) {
+    OnEnd = [this] { log->push_back(name + " alive at the end"); };
+  }
+  ~Derived() override { log->push_back("~Derived"); }
+};
+
+TEST(Component, DeleteEndsTheWholeObjectBeforeAnyDestructor) {
+  std::vector<std::string> log;
+  delete new Derived(nullptr, &log);
+  auto* owner = new TComponent(nullptr);
+  new Derived(owner, &log);
+  delete owner;
+  EXPECT_EQ(log, (std::vector<std::string>{"derived alive at the end", "~Derived", "derived alive at the end",
+                                           "~Derived"}));
+}
+
+// A constructor that throws leaves nothing behind (the plain operator delete
+// pairs with the class's operator new; ASan would see a leak or a mismatch).
+TEST(Component, AThrowingConstructorFreesItsMemory) {
+  struct Throwing : TComponent {
+    explicit Throwing(TComponent* owner) : TComponent(owner) { throw std::runtime_error("no"); }
+  };
+  TComponent owner(nullptr);
+  EXPECT_THROW(new Throwing(&owner), std::runtime_error);
+  EXPECT_EQ(owner.ComponentCount(), 0);
 }
 
 }  // namespace

@@ -100,15 +100,16 @@ TEST_F(FormsWin, KeyPreviewSeesKeysFirstAndCanTakeThem) {
   EXPECT_EQ(seen, (std::vector<std::string>{"button 66", "form 66", "button 66", "form 65"}));
 }
 
-TEST_F(FormsWin, EnterPressesTheDefaultButtonAndTabMovesOn) {
+TEST_F(FormsWin, EnterPressesTheFocusedPushButtonAndTabMovesOn) {
   auto* first = new TButton(form);
   first->SetParent(form);
   auto* ok = new TButton(form);
   ok->SetParent(form);
   ok->SetBounds(0, 40, 75, 25);
   ok->SetDefault(true);
-  int clicks = 0;
-  ok->OnClick = [&](TComponent*) { ++clicks; };
+  std::vector<std::string> clicks;
+  first->OnClick = [&](TComponent*) { clicks.push_back("first"); };
+  ok->OnClick = [&](TComponent*) { clicks.push_back("ok"); };
   ::SetForegroundWindow(form->Handle());
   first->SetFocus();
   Press(VK_TAB);
@@ -116,7 +117,7 @@ TEST_F(FormsWin, EnterPressesTheDefaultButtonAndTabMovesOn) {
   Press(VK_TAB);
   EXPECT_TRUE(first->Focused());
   Press(VK_RETURN);
-  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"first"}));
 }
 
 TEST_F(FormsWin, ModalRunEndsOnModalResultAndDisablesTheOthers) {

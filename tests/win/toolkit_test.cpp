@@ -1,2 +1,509 @@
+// The toolkit on real windows: one dialog holding every kind of control, at
+// the DPI the prefix runs at (the test run repeats it at 144 DPI), with its
+// geometry, keys, colours, tooltips, glyphs and lifetime.
 #include <gtest/gtest.h>
-int main(int argc, char** argv) { testing::InitGoogleTest(&argc, argv); return RUN_ALL_TESTS(); }
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/Forms.h"
+#include "toolkit/Layout.h"
+
+#include <commctrl.h>
+
+namespace {
+
+void Pump() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+void Settle() {
+  for (int i = 0; i < 8; ++i) {
+    ::Sleep(10);
+    Pump();
+  }
+}
+
+// A real key stroke, with Alt or Shift held when asked.
+void Press(WORD vk, WORD modifier = 0) {
+  std::vector<INPUT> in;
+  auto key = [&](WORD k, bool up) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = k;
+    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    in.push_back(i);
+  };
+  if (modifier) key(modifier, false);
+  key(vk, false);
+  key(vk, true);
+  if (modifier) key(modifier, true);
+  ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+  Settle();
+}
+
+// A focusable display that keeps its own text: WM_SETTEXT changes nothing.
+class TDisplay : public TWinControl {
+public:
+  using TWinControl::TWinControl;
+  TDisplay(TComponent* owner) : TWinControl(owner) { SetTabStop(true); }
+
+protected:
+  void WndProc(TMessage& m) override {
+    if (m.Msg == WM_SETTEXT) return;
+    if (m.Msg == WM_GETDLGCODE) {
+      m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+      return;
+    }
+    if (m.Msg == WM_LBUTTONDOWN) SetFocus();
+    TWinControl::WndProc(m);
+  }
+};
+
+constexpr COLORREF kFormColor = RGB(160, 160, 164);
+
+// The dialog: a bevelled panel filling the client area, a box of three
+// option buttons with their number labels at the top, the confirm button and
+// a clock text in the middle, and a box of options at the bottom.
+class DialogWin : public testing::Test {
+protected:
+  std::unique_ptr<TApplication> app;
+  TForm* form = nullptr;
+  TPanel* panel = nullptr;
+  TGroupBox* actions = nullptr;
+  TGroupBox* options = nullptr;
+  TRadioButton* radio[4] = {};
+  TLabel* label[4] = {};
+  TButton* ok = nullptr;
+  TButton* browse = nullptr;
+  TStaticText* clock = nullptr;
+  TCheckBox* check = nullptr;
+  TDisplay* display = nullptr;
+  TUpDown* updown = nullptr;
+  std::vector<std::string> clicks;
+  std::vector<String> errors;
+
+  template <typename T>
+  T* Find(const String& name) {
+    auto* c = dynamic_cast<T*>(form->FindComponent(name));
+    EXPECT_TRUE(c) << ToUtf8(name);
+    return c;
+  }
+  TNotifyEvent Log(std::string name) {
+    return [this, name](TComponent*) { clicks.push_back(name); };
+  }
+
+  void SetUp() override {
+    app = std::make_unique<TApplication>();
+    app->Initialize();
+    app->SetTitle(u"Tolvi");
+    app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
+    form = new TForm(app.get());
+    form->SetCaption(u"Dialog");
+    form->SetBorderStyle(bsSingle);
+    form->SetBorderIcons(biSystemMenu);
+    form->SetFormStyle(fsStayOnTop);
+    form->SetPosition(poScreenCenter);
+    form->SetColor(kFormColor);
+    form->SetClientSize(342, 299);
+    form->Font().SetHeight(12);
+
+    const TFontSpec big{u"", 19, fsBold};
+    std::vector<TControlSpec> table{
+        {.Kind = ckPanel, .Name = u"Panel", .Bounds = {0, 0, 342, 299}, .Align = alBottom},
+        {.Kind = ckGroupBox, .Name = u"Actions", .Parent = u"Panel", .Bounds = {1, 1, 340, 170}, .Align = alTop,
+         .TabOrder = 3, .Cursor = crHandPoint},
+        {.Kind = ckButton, .Name = u"OK", .Parent = u"Panel", .Bounds = {120, 180, 205, 40},
+         .Caption = u"実 行 [Enter]", .TabOrder = 0, .OnClick = Log("ok"),
+         .Setup = [](TWinControl& c) { static_cast<TButton&>(c).MakeConfirm(); }},
+        {.Kind = ckStaticText, .Name = u"Clock", .Parent = u"Panel", .Bounds = {15, 185, 94, 26},
+         .Caption = u"1175:23:59", .Font = TFontSpec{u"", 0, fsBold, RGB(0, 255, 0)}, .TabOrder = 2,
+         .Hint = u"起動してからの時間", .Color = RGB(0, 0, 0),
+         .Setup =
+             [](TWinControl& c) {
+               static_cast<TStaticText&>(c).SetBorderStyle(sbsSunken);
+               static_cast<TStaticText&>(c).SetAlignment(taRightJustify);
+             }},
+        {.Kind = ckGroupBox, .Name = u"Options", .Parent = u"Panel", .Bounds = {1, 228, 340, 70},
+         .Align = alBottom, .TabOrder = 1},
+        {.Kind = ckButton, .Name = u"Browse", .Parent = u"Options", .Bounds = {96, 22, 50, 35}, .Caption = u"選択",
+         .TabOrder = 1, .OnClick = Log("browse"),
+         .Setup = [](TWinControl& c) { static_cast<TButton&>(c).SetCancel(true); }},
+        {.Kind = ckCheckBox, .Name = u"Check", .Parent = u"Options", .Bounds = {165, 15, 170, 17},
+         .Caption = u"確認 (&C)", .TabOrder = 0, .OnClick = Log("check")},
+        {.Kind = ckCustom, .Name = u"Display", .Parent = u"Options", .Bounds = {161, 36, 45, 21}, .TabOrder = 2,
+         .Cursor = crIBeam, .Hint = u"表示時間", .Make = [](TComponent* owner) { return new TDisplay(owner); }},
+        {.Kind = ckUpDown, .Name = u"UpDown", .Parent = u"Options", .Bounds = {206, 36, 30, 21}, .TabOrder = 3,
+         .OnClick = Log("updown"),
+         .Setup =
+             [this](TWinControl& c) {
+               auto& ud = static_cast<TUpDown&>(c);
+               ud.SetRange(0, 999);
+               ud.SetWrap(true);
+               ud.SetThousands(false);
+               ud.SetAssociate(Find<TWinControl>(u"Display"));
+             }},
+    };
+    for (int n = 1; n <= 3; ++n) {
+      const String digit(1, char16_t(u'0' + n));
+      table.push_back({.Kind = ckRadioButton, .Name = u"Radio" + digit, .Parent = u"Actions",
+                       .Bounds = {50, 10 + 30 * (n - 1), 270, 23}, .Caption = u"Action " + digit, .Font = big,
+                       .TabOrder = n - 1, .Cursor = crHandPoint, .OnClick = Log("radio" + ToUtf8(digit))});
+      table.push_back({.Kind = ckLabel, .Name = u"Label" + digit, .Parent = u"Actions",
+                       .Bounds = {10, 12 + 30 * (n - 1), 25, 19}, .Caption = u"[&" + digit + u"]",
+                       .Setup = [this, digit](TWinControl& c) {
+                         static_cast<TLabel&>(c).SetFocusControl(Find<TWinControl>(u"Radio" + digit));
+                       }});
+    }
+    CreateControls(*form, table);
+    panel = Find<TPanel>(u"Panel");
+    actions = Find<TGroupBox>(u"Actions");
+    options = Find<TGroupBox>(u"Options");
+    ok = Find<TButton>(u"OK");
+    browse = Find<TButton>(u"Browse");
+    clock = Find<TStaticText>(u"Clock");
+    check = Find<TCheckBox>(u"Check");
+    display = Find<TDisplay>(u"Display");
+    updown = Find<TUpDown>(u"UpDown");
+    for (int n = 1; n <= 3; ++n) {
+      radio[n] = Find<TRadioButton>(u"Radio" + String(1, char16_t(u'0' + n)));
+      label[n] = Find<TLabel>(u"Label" + String(1, char16_t(u'0' + n)));
+    }
+
+    app->CreateForm(form);
+    form->Show();
+    ::SetForegroundWindow(form->Handle());
+    Settle();
+  }
+  void TearDown() override {
+    app.reset();
+    Pump();
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
+
+  int Dpi() { return form->Dpi(); }
+  // A control's rectangle in its parent's client area.
+  static RECT InParent(TWinControl* c) {
+    RECT r{};
+    ::GetWindowRect(c->Handle(), &r);
+    ::MapWindowPoints(nullptr, c->Parent()->Handle(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+  static COLORREF PixelOf(TWinControl* c, int x, int y) {
+    ::RedrawWindow(c->TopLevelControl()->Handle(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const HDC dc = ::GetDC(c->Handle());
+    const COLORREF color = ::GetPixel(dc, x, y);
+    ::ReleaseDC(c->Handle(), dc);
+    return color;
+  }
+};
+
+void ExpectRect(const RECT& got, const TRectI& want, const char* what) {
+  EXPECT_NEAR(got.left, want.Left, 1) << what;
+  EXPECT_NEAR(got.top, want.Top, 1) << what;
+  EXPECT_NEAR(got.right - got.left, want.Width, 1) << what;
+  EXPECT_NEAR(got.bottom - got.top, want.Height, 1) << what;
+}
+
+TEST_F(DialogWin, EveryControlSitsAtItsPlaceScaledToTheWindowsDpi) {
+  if (const char* expected = std::getenv("TOLVI_TEST_DPI")) EXPECT_EQ(Dpi(), std::atoi(expected));
+  const int dpi = Dpi();
+  RECT client{};
+  ::GetClientRect(form->Handle(), &client);
+  EXPECT_EQ(client.right, DpiScale(342, dpi));
+  EXPECT_EQ(client.bottom, DpiScale(299, dpi));
+  struct Case { TWinControl* control; TRectI rect; const char* name; };
+  EXPECT_EQ(form->ComponentCount(), 15);
+  for (const Case& c : {Case{panel, {0, 0, 342, 299}, "panel"}, Case{actions, {1, 1, 340, 170}, "actions"},
+                        Case{options, {1, 228, 340, 70}, "options"}, Case{ok, {120, 180, 205, 40}, "ok"},
+                        Case{clock, {15, 185, 94, 26}, "clock"}, Case{radio[2], {50, 40, 270, 23}, "radio2"},
+                        Case{label[3], {10, 72, 25, 19}, "label3"}, Case{check, {165, 15, 170, 17}, "check"},
+                        Case{browse, {96, 22, 50, 35}, "browse"}, Case{display, {161, 36, 45, 21}, "display"},
+                        Case{updown, {206, 36, 30, 21}, "updown at the display's right edge"}})
+    ExpectRect(InParent(c.control), DpiScale(c.rect, dpi), c.name);
+  // Fonts are made for the window's DPI from 96-DPI heights, once.
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(radio[1]->Handle(), WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -DpiScale(19, dpi));
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(check->Handle(), WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -DpiScale(12, dpi));
+}
+
+// Keeps a picture of the dialog (as a BMP) when TOLVI_SHOTS names a folder,
+// to look at the layout.
+TEST_F(DialogWin, KeepsAPictureOfItselfWhenAsked) {
+  const char* folder = std::getenv("TOLVI_SHOTS");
+  if (!folder) GTEST_SKIP() << "TOLVI_SHOTS not set";
+  ::RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Settle();
+  RECT r{};
+  ::GetWindowRect(form->Handle(), &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const HDC screen = ::GetDC(nullptr);
+  const HDC mem = ::CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB};
+  void* bits = nullptr;
+  const HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = ::SelectObject(mem, bmp);
+  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::GdiFlush();
+  const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(h);
+  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
+                      static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER))};
+  const std::string name = std::string(folder) + "\\dialog-" + std::to_string(Dpi()) + ".bmp";
+  if (FILE* f = std::fopen(name.c_str(), "wb")) {
+    std::fwrite(&fh, sizeof(fh), 1, f);
+    std::fwrite(&bi.bmiHeader, sizeof(BITMAPINFOHEADER), 1, f);
+    std::fwrite(bits, 1, size, f);
+    std::fclose(f);
+  }
+  ::SelectObject(mem, old);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
+}
+
+TEST_F(DialogWin, AFixedBorderWithOnlyTheCloseButtonOnTopCentredOnTheWorkArea) {
+  const LONG_PTR style = ::GetWindowLongPtrW(form->Handle(), GWL_STYLE);
+  const LONG_PTR exStyle = ::GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+  EXPECT_TRUE(exStyle & WS_EX_CONTROLPARENT);
+  EXPECT_TRUE(::GetWindowLongPtrW(actions->Handle(), GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  ::GetMonitorInfoW(::MonitorFromWindow(form->Handle(), MONITOR_DEFAULTTOPRIMARY), &info);
+  RECT r{};
+  ::GetWindowRect(form->Handle(), &r);
+  EXPECT_NEAR(r.left - info.rcWork.left, info.rcWork.right - r.right, 1);
+  EXPECT_NEAR(r.top - info.rcWork.top, info.rcWork.bottom - r.bottom, 1);
+}
+
+TEST_F(DialogWin, TabAndShiftTabFollowTabOrderThroughNestedBoxes) {
+  radio[2]->SetChecked(true);
+  clicks.clear();
+  ok->SetFocus();
+  const std::vector<TWinControl*> forward{check, browse, display, radio[2], ok};
+  for (TWinControl* next : forward) {
+    Press(VK_TAB);
+    EXPECT_TRUE(next->Focused()) << next->Caption().size();
+  }
+  for (auto it = forward.rbegin() + 1; it != forward.rend(); ++it) {
+    Press(VK_TAB, VK_SHIFT);
+    EXPECT_TRUE((*it)->Focused());
+  }
+  EXPECT_TRUE(clicks.empty());  // moving the focus clicks nothing
+}
+
+TEST_F(DialogWin, AcceleratorsFocusAndSelectTheirTargetUnlessItIsDisabled) {
+  ok->SetFocus();
+  Press('2', VK_MENU);
+  EXPECT_TRUE(radio[2]->Focused());
+  EXPECT_TRUE(radio[2]->Checked());
+  Press('3');  // alone, while an option button has the focus
+  EXPECT_TRUE(radio[3]->Focused());
+  EXPECT_TRUE(radio[3]->Checked());
+  EXPECT_FALSE(radio[2]->Checked());
+  display->SetFocus();
+  Press('1');  // the display takes characters: no accelerator
+  EXPECT_TRUE(display->Focused());
+  Press('1', VK_MENU);  // with Alt it is one
+  EXPECT_TRUE(radio[1]->Checked());
+  radio[2]->SetEnabled(false);
+  Press('2', VK_MENU);
+  EXPECT_TRUE(radio[1]->Focused());
+  EXPECT_FALSE(radio[2]->Checked());
+  Press('C', VK_MENU);  // a check box's own accelerator toggles it
+  EXPECT_TRUE(check->Checked());
+  EXPECT_EQ(clicks, (std::vector<std::string>{"radio2", "radio3", "radio1", "check"}));
+}
+
+TEST_F(DialogWin, ArrowsMoveWithinTheOptionGroupAndWrap) {
+  radio[1]->SetFocus();
+  Press(VK_DOWN);
+  EXPECT_TRUE(radio[2]->Focused());
+  EXPECT_TRUE(radio[2]->Checked());
+  Press(VK_RIGHT);
+  EXPECT_TRUE(radio[3]->Checked());
+  Press(VK_DOWN);  // wraps to the first
+  EXPECT_TRUE(radio[1]->Checked());
+  Press(VK_UP);
+  EXPECT_TRUE(radio[3]->Checked());
+  EXPECT_FALSE(radio[1]->Checked());
+  EXPECT_EQ(clicks, (std::vector<std::string>{"radio2", "radio3", "radio1", "radio3"}));
+}
+
+TEST_F(DialogWin, EnterPressesTheFocusedButtonElseTheEnabledDefaultAndEscTheCancelButton) {
+  browse->SetFocus();
+  Press(VK_RETURN);
+  check->SetFocus();
+  Press(VK_RETURN);
+  Press(VK_ESCAPE);
+  ok->SetEnabled(false);
+  check->SetFocus();
+  Press(VK_RETURN);  // the default button is disabled: nothing
+  EXPECT_EQ(clicks, (std::vector<std::string>{"browse", "ok", "browse"}));
+}
+
+TEST_F(DialogWin, UpDownStepsByArrowKeysOnItsBuddyWrapsAndClicksEachStep) {
+  updown->SetPosition(998);
+  display->SetFocus();
+  Press(VK_UP);
+  EXPECT_EQ(updown->Position(), 999);
+  Press(VK_UP);
+  EXPECT_EQ(updown->Position(), 0);
+  Press(VK_DOWN);
+  EXPECT_EQ(updown->Position(), 999);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"updown", "updown", "updown"}));
+  updown->SetPosition(5000);  // out of range: clamped, no click
+  EXPECT_EQ(updown->Position(), 999);
+  EXPECT_EQ(clicks.size(), 3u);
+}
+
+TEST_F(DialogWin, ControlsDrawOnTheFormsColourWithoutLightRectangles) {
+  const int dpi = Dpi();
+  // Right of each caption's text, inside the control.
+  EXPECT_EQ(PixelOf(label[1], DpiScale(22, dpi), DpiScale(16, dpi)), kFormColor);
+  EXPECT_EQ(PixelOf(radio[1], DpiScale(250, dpi), DpiScale(11, dpi)), kFormColor);
+  EXPECT_EQ(PixelOf(check, DpiScale(160, dpi), DpiScale(8, dpi)), kFormColor);
+  EXPECT_EQ(PixelOf(actions, DpiScale(330, dpi), DpiScale(150, dpi)), kFormColor);
+  // The clock keeps its own black; its text is lime.
+  EXPECT_EQ(PixelOf(clock, DpiScale(8, dpi), DpiScale(12, dpi)), RGB(0, 0, 0));
+}
+
+TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
+  const HWND tip = form->TooltipWindow();
+  ASSERT_TRUE(tip);
+  for (auto [control, text] : {std::pair<TWinControl*, String>{clock, u"起動してからの時間"}, {display, u"表示時間"}}) {
+    wchar_t buffer[80] = {};
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.hwnd = form->Handle();
+    info.uId = reinterpret_cast<UINT_PTR>(control->Handle());
+    info.lpszText = buffer;
+    ::SendMessageW(tip, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(S(buffer), text);
+  }
+  EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+}
+
+TEST_F(DialogWin, TheConfirmButtonDrawsItsCheckMarkAtTheWindowsDpi) {
+  const int dpi = Dpi();
+  ::RedrawWindow(ok->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  RECT r{};
+  ::GetClientRect(ok->Handle(), &r);
+  const HDC dc = ::GetDC(ok->Handle());
+  int green = 0;
+  for (int y = 0; y < r.bottom; ++y)
+    for (int x = 0; x < r.right / 2; ++x) green += ::GetPixel(dc, x, y) == RGB(0, 128, 0);
+  ::ReleaseDC(ok->Handle(), dc);
+  // The mark covers about a third of its 16 x 16 (scaled) box.
+  const int box = DpiScale(16, dpi) * DpiScale(16, dpi);
+  EXPECT_GT(green, box / 5);
+  EXPECT_LT(green, box / 2);
+}
+
+TEST_F(DialogWin, ADpiChangePlacesEveryChildOnceAtTheNewScale) {
+  const int to = Dpi() == 96 ? 144 : 96;
+  int moves = 0;
+  auto old = radio[2]->WindowProc();
+  radio[2]->SetWindowProc([&, old](TMessage& m) {
+    if (m.Msg == WM_WINDOWPOSCHANGED) ++moves;
+    old(m);
+  });
+  RECT r{};
+  ::GetWindowRect(form->Handle(), &r);
+  RECT frame{0, 0, DpiScale(342, to), DpiScale(299, to)};
+  AdjustWindowRectForDpi(frame, static_cast<DWORD>(::GetWindowLongPtrW(form->Handle(), GWL_STYLE)),
+                         static_cast<DWORD>(::GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE)), to);
+  RECT suggested{r.left, r.top, r.left + frame.right - frame.left, r.top + frame.bottom - frame.top};
+  ::SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(moves, 1);
+  ExpectRect(InParent(radio[2]), DpiScale(TRectI{50, 40, 270, 23}, to), "radio2");
+  ExpectRect(InParent(options), DpiScale(TRectI{1, 228, 340, 70}, to), "options");
+  ExpectRect(InParent(updown), DpiScale(TRectI{206, 36, 30, 21}, to), "updown");
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(radio[1]->Handle(), WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -DpiScale(19, to));
+  radio[2]->SetWindowProc(old);
+}
+
+TEST_F(DialogWin, AThrowingPaintIsReportedOnce) {
+  auto old = clock->WindowProc();
+  clock->SetWindowProc([old](TMessage& m) {
+    if (m.Msg == WM_PAINT) throw Exception(u"描画できません");
+    old(m);
+  });
+  clock->Invalidate();
+  for (int i = 0; i < 5; ++i) Settle();
+  EXPECT_EQ(errors, (std::vector<String>{u"描画できません"}));
+  clock->SetWindowProc(old);
+}
+
+TEST_F(DialogWin, ATableNamingAMissingParentOrANameTwiceIsRefused) {
+  EXPECT_THROW(CreateControls(*form, {{.Kind = ckLabel, .Name = u"Lost", .Parent = u"Nowhere"}}), Exception);
+  EXPECT_THROW(CreateControls(*form, {{.Kind = ckLabel, .Name = u"OK"}}), Exception);
+  EXPECT_EQ(form->FindComponent(u"Lost"), nullptr);
+}
+
+// A form whose handlers reach into its own members while its windows end.
+class TWatchingForm : public TForm {
+public:
+  TWatchingForm(TComponent* owner, std::vector<std::string>& log) : TForm(owner), FLog(log) {
+    FEdit = new TDisplay(this);
+    FEdit->SetParent(this);
+    FEdit->SetBounds(10, 10, 50, 20);
+    FEdit->OnExit = [this](TComponent*) { FLog.push_back("exit seen by " + FName); };
+    OnDeactivate = [this](TComponent*) { FLog.push_back("deactivate seen by " + FName); };
+  }
+  ~TWatchingForm() override { FName = "a destroyed form"; }
+  TDisplay* FEdit;
+
+private:
+  std::vector<std::string>& FLog;
+  std::string FName = "the form";
+};
+
+TEST(FormLifetimeWin, WindowsEndBeforeTheDerivedDestructorSoLiveHandlersAreSafe) {
+  TApplication app;
+  app.Initialize();
+  std::vector<std::string> log;
+  auto* other = new TForm(&app);
+  app.CreateForm(other);
+  other->Show();
+  auto* form = new TWatchingForm(&app, log);
+  form->Show();
+  ::SetForegroundWindow(form->Handle());
+  form->FEdit->SetFocus();
+  Settle();
+  ASSERT_TRUE(form->FEdit->Focused());
+  delete form;  // its handlers are still set
+  Pump();
+  ASSERT_FALSE(log.empty());
+  for (const std::string& line : log) EXPECT_NE(line.find("the form"), std::string::npos) << line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Per-monitor aware like the program, so that the prefix's DPI reaches the
+  // windows unscaled.
+  using Fn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  if (auto set = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+          ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext"))))
+    set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
