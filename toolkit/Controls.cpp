@@ -15,13 +15,15 @@ TFont::TFont() {
 }
 
 TFont::TFont(const TFont& other)
-    : FName(other.FName), FHeight(other.FHeight), FStyle(other.FStyle), FColor(other.FColor) {}
+    : FName(other.FName), FHeight(other.FHeight), FStyle(other.FStyle), FCharset(other.FCharset),
+      FColor(other.FColor) {}
 
 TFont& TFont::operator=(const TFont& other) {
   if (this != &other) {
     FName = other.FName;
     FHeight = other.FHeight;
     FStyle = other.FStyle;
+    FCharset = other.FCharset;
     FColor = other.FColor;
     Changed();
   }
@@ -31,6 +33,7 @@ TFont& TFont::operator=(const TFont& other) {
 void TFont::SetName(const String& name) { if (name != FName) { FName = name; Changed(); } }
 void TFont::SetHeight(int height) { if (height != FHeight) { FHeight = height; Changed(); } }
 void TFont::SetStyle(uint8_t style) { if (style != FStyle) { FStyle = style; Changed(); } }
+void TFont::SetCharset(uint8_t charset) { if (charset != FCharset) { FCharset = charset; Changed(); } }
 void TFont::SetColor(COLORREF color) { if (color != FColor) { FColor = color; Changed(); } }
 
 void TFont::Changed() {
@@ -47,7 +50,7 @@ HFONT TFont::Handle(int dpi) const {
     lf.lfItalic = (FStyle & fsItalic) != 0;
     lf.lfUnderline = (FStyle & fsUnderline) != 0;
     lf.lfStrikeOut = (FStyle & fsStrikeOut) != 0;
-    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfCharSet = FCharset;
     lf.lfQuality = DEFAULT_QUALITY;
     const size_t n = std::min<size_t>(FName.size(), LF_FACESIZE - 1);
     std::copy_n(FName.data(), n, reinterpret_cast<char16_t*>(lf.lfFaceName));

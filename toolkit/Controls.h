@@ -65,6 +65,10 @@ public:
   void SetSize(int points) { SetHeight(::MulDiv(points, 96, 72)); }
   uint8_t Style() const { return FStyle; }
   void SetStyle(uint8_t style);
+  // The character set the system picks a face for (SHIFTJIS_CHARSET: a face
+  // with Japanese glyphs even where the named one has none).
+  uint8_t Charset() const { return FCharset; }
+  void SetCharset(uint8_t charset);
   COLORREF Color() const { return FColor; }
   void SetColor(COLORREF color);
 
@@ -76,6 +80,7 @@ private:
   String FName;
   int FHeight = 12;
   uint8_t FStyle = 0;
+  uint8_t FCharset = DEFAULT_CHARSET;
   COLORREF FColor = 0;
   mutable std::map<int, TFontHandle> FHandles;
 };

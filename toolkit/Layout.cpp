@@ -38,6 +38,7 @@ void CreateControls(TForm& form, const std::vector<TControlSpec>& table) {
       if (spec.Font->Height > 0) font.SetHeight(spec.Font->Height);
       font.SetStyle(spec.Font->Style);
       font.SetColor(spec.Font->Color);
+      font.SetCharset(spec.Font->Charset);
       c->SetParent(parent);
       c->SetFont(font);
     } else {

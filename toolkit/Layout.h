@@ -20,6 +20,7 @@ struct TFontSpec {
   int Height = 0;   // 96-DPI pixels; 0: the parent's height
   uint8_t Style = 0;
   COLORREF Color = kColorDefault;
+  uint8_t Charset = DEFAULT_CHARSET;
 };
 
 struct TControlSpec {
