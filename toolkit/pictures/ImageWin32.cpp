@@ -35,7 +35,7 @@ TPictureSize TImage::DrawTarget() {
 }
 
 COLORREF TImage::Background() const {
-  return Color() != kColorDefault ? Color() : ::GetSysColor(COLOR_BTNFACE);
+  return ColorToRgb(EffectiveColor(), ::GetSysColor(COLOR_BTNFACE));
 }
 
 void TImage::WndProc(TMessage& message) {
