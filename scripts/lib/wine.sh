@@ -51,6 +51,10 @@ Windows Registry Editor Version 5.00
 "Tahoma"="IPAPGothic"
 "Segoe UI"="IPAPGothic"
 
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]
+"MS Shell Dlg"="MS UI Gothic"
+"MS Shell Dlg 2"="MS UI Gothic"
+
 [HKEY_CURRENT_USER\\Control Panel\\International]
 "sDecimal"="."
 REG
@@ -60,7 +64,7 @@ REG
 
 wine_template() {
   local t=$TOLVI_WINE_DIR/template
-  local stamp="$t/.tolvi-ready-2-$(wine --version 2>/dev/null | tr ' /' '__')"
+  local stamp="$t/.tolvi-ready-3-$(wine --version 2>/dev/null | tr ' /' '__')"
   [ -f "$stamp" ] && return 0
   rm -rf "$t"
   mkdir -p "$TOLVI_WINE_DIR"
