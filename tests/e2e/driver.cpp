@@ -63,15 +63,17 @@ std::string Hex(HWND wnd) {
 }
 
 std::string Describe(HWND wnd) {
-  RECT r{};
+  RECT r{}, c{};
   GetWindowRect(wnd, &r);
+  GetClientRect(wnd, &c);
   DWORD pid = 0;
   GetWindowThreadProcessId(wnd, &pid);
-  char buffer[256];
-  snprintf(buffer, sizeof buffer, "\tstyle=0x%08lx\texstyle=0x%08lx\trect=%ld,%ld,%ld,%ld\tvisible=%d\tenabled=%d\tpid=%lu",
+  char buffer[320];
+  snprintf(buffer, sizeof buffer,
+           "\tstyle=0x%08lx\texstyle=0x%08lx\trect=%ld,%ld,%ld,%ld\tclient=%ld,%ld\tvisible=%d\tenabled=%d\tpid=%lu",
            static_cast<unsigned long>(GetWindowLongW(wnd, GWL_STYLE)),
            static_cast<unsigned long>(GetWindowLongW(wnd, GWL_EXSTYLE)), r.left, r.top, r.right, r.bottom,
-           IsWindowVisible(wnd) ? 1 : 0, IsWindowEnabled(wnd) ? 1 : 0, pid);
+           c.right, c.bottom, IsWindowVisible(wnd) ? 1 : 0, IsWindowEnabled(wnd) ? 1 : 0, pid);
   return Hex(wnd) + "\tclass=" + Utf8(ClassOf(wnd)) + "\ttitle=" + Utf8(Text(wnd)) + buffer;
 }
 
@@ -234,6 +236,26 @@ int wmain(int argc, wchar_t** argv) {
     const bool right = argc >= 6 && std::wstring(argv[5]) == L"right";
     PostMessageW(wnd, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, at);
     PostMessageW(wnd, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
+    return 0;
+  }
+  if (cmd == L"dblclick" && argc >= 5) {
+    // The messages of a double-click, as the system sends them to a window
+    // whose class takes double-clicks.
+    const HWND wnd = ParseHwnd(argv[2]);
+    const LPARAM at = MAKELPARAM(wcstol(argv[3], nullptr, 10), wcstol(argv[4], nullptr, 10));
+    PostMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(wnd, WM_LBUTTONUP, 0, at);
+    PostMessageW(wnd, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(wnd, WM_LBUTTONUP, 0, at);
+    return 0;
+  }
+  if (cmd == L"hold" && argc >= 4) {
+    // Keeps a file open without sharing, as another program holding it would.
+    HANDLE file = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    PrintLine("held");
+    Sleep(wcstoul(argv[3], nullptr, 10));
+    CloseHandle(file);
     return 0;
   }
   if (cmd == L"send" && argc >= 4) {
