@@ -11,6 +11,7 @@
 
 #include "toolkit/Forms.h"
 #include "toolkit/Layout.h"
+#include "WindowPicture.h"
 
 #include <commctrl.h>
 
@@ -245,32 +246,7 @@ TEST_F(DialogWin, KeepsAPictureOfItselfWhenAsked) {
   if (!folder) GTEST_SKIP() << "TOLVI_SHOTS not set";
   ::RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Settle();
-  RECT r{};
-  ::GetWindowRect(form->Handle(), &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  const HDC screen = ::GetDC(nullptr);
-  const HDC mem = ::CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB};
-  void* bits = nullptr;
-  const HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ old = ::SelectObject(mem, bmp);
-  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  ::GdiFlush();
-  const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(h);
-  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
-                      static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER))};
-  const std::string name = std::string(folder) + "\\dialog-" + std::to_string(Dpi()) + ".bmp";
-  if (FILE* f = std::fopen(name.c_str(), "wb")) {
-    std::fwrite(&fh, sizeof(fh), 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof(BITMAPINFOHEADER), 1, f);
-    std::fwrite(bits, 1, size, f);
-    std::fclose(f);
-  }
-  ::SelectObject(mem, old);
-  ::DeleteObject(bmp);
-  ::DeleteDC(mem);
-  ::ReleaseDC(nullptr, screen);
+  KeepPicture(form->Handle(), folder, "dialog-" + std::to_string(Dpi()));
 }
 
 TEST_F(DialogWin, AFixedBorderWithOnlyTheCloseButtonOnTopCentredOnTheWorkArea) {
