@@ -348,6 +348,54 @@ TEST_F(DialogWin, UpDownStepsByArrowKeysOnItsBuddyWrapsAndClicksEachStep) {
   EXPECT_EQ(clicks.size(), 3u);
 }
 
+// A real click in the middle of the upper or lower half of the up-down.
+void ClickAt(HWND wnd, bool upper) {
+  RECT r{};
+  ::GetWindowRect(wnd, &r);
+  const int x = (r.left + r.right) / 2, y = upper ? r.top + (r.bottom - r.top) / 4 : r.bottom - (r.bottom - r.top) / 4;
+  INPUT in[3]{};
+  in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+  // Absolute moves are in 0..65535 over the primary screen.
+  in[0].mi.dx = ::MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+  in[0].mi.dy = ::MulDiv(y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(3, in, sizeof(INPUT));
+  Settle();
+}
+
+TEST_F(DialogWin, UpDownStepsByMouseAndHorizontallyByLeftAndRight) {
+  updown->SetPosition(999);
+  ClickAt(updown->Handle(), true);  // wraps to the start
+  EXPECT_EQ(updown->Position(), 0);
+  ClickAt(updown->Handle(), false);
+  EXPECT_EQ(updown->Position(), 999);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"updown", "updown"}));
+  updown->SetOrientation(udHorizontal);
+  updown->SetWrap(false);
+  EXPECT_TRUE(::GetWindowLongPtrW(updown->Handle(), GWL_STYLE) & UDS_HORZ);
+  EXPECT_EQ(updown->Position(), 999);  // kept across the new window
+  display->SetFocus();
+  Press(VK_RIGHT);  // at the end, no wrapping: stays
+  EXPECT_EQ(updown->Position(), 999);
+  Press(VK_LEFT);
+  EXPECT_EQ(updown->Position(), 998);
+  Press(VK_UP);  // not a horizontal step
+  EXPECT_EQ(updown->Position(), 998);
+}
+
+TEST_F(DialogWin, EachControlShowsItsOwnMousePointer) {
+  struct Case { TWinControl* control; LPCWSTR cursor; };
+  for (const Case& c : {Case{radio[1], IDC_HAND}, Case{actions, IDC_HAND}, Case{display, IDC_IBEAM},
+                        Case{browse, IDC_ARROW}}) {
+    ::SetCursor(nullptr);
+    ::SendMessageW(c.control->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(c.control->Handle()),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, c.cursor)) << ToUtf8(c.control->Name());
+  }
+}
+
 TEST_F(DialogWin, ControlsDrawOnTheFormsColourWithoutLightRectangles) {
   const int dpi = Dpi();
   // Right of each caption's text, inside the control.
@@ -355,8 +403,13 @@ TEST_F(DialogWin, ControlsDrawOnTheFormsColourWithoutLightRectangles) {
   EXPECT_EQ(PixelOf(radio[1], DpiScale(250, dpi), DpiScale(11, dpi)), kFormColor);
   EXPECT_EQ(PixelOf(check, DpiScale(160, dpi), DpiScale(8, dpi)), kFormColor);
   EXPECT_EQ(PixelOf(actions, DpiScale(330, dpi), DpiScale(150, dpi)), kFormColor);
-  // The clock keeps its own black; its text is lime.
+  // The clock keeps its own black.
   EXPECT_EQ(PixelOf(clock, DpiScale(8, dpi), DpiScale(12, dpi)), RGB(0, 0, 0));
+  // The panel's raised bevel: light at the top left, dark at the bottom right.
+  RECT r{};
+  ::GetClientRect(panel->Handle(), &r);
+  EXPECT_EQ(PixelOf(panel, 0, r.bottom / 2), ::GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(PixelOf(panel, r.right - 1, r.bottom / 2), ::GetSysColor(COLOR_BTNSHADOW));
 }
 
 TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
