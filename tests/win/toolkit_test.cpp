@@ -428,6 +428,23 @@ TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
   EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
 }
 
+TEST_F(DialogWin, TheWindowsIconIsLoadedAtTheSizesOfItsDpi) {
+  form->SetIcon(::GetModuleHandleW(L"user32.dll"), 32512);  // the system's application icon
+  auto width = [&](WPARAM kind) {
+    ICONINFO info{};
+    const auto icon = reinterpret_cast<HICON>(::SendMessageW(form->Handle(), WM_GETICON, kind, 0));
+    if (!icon || !::GetIconInfo(icon, &info)) return 0;
+    BITMAP bm{};
+    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+    if (info.hbmColor) ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return static_cast<int>(bm.bmWidth);
+  };
+  EXPECT_EQ(width(ICON_SMALL), SystemMetricForDpi(SM_CXSMICON, Dpi()));
+  EXPECT_EQ(width(ICON_BIG), SystemMetricForDpi(SM_CXICON, Dpi()));
+  EXPECT_EQ(width(ICON_SMALL), DpiScale(16, Dpi()));
+}
+
 TEST_F(DialogWin, TheConfirmButtonDrawsItsCheckMarkAtTheWindowsDpi) {
   const int dpi = Dpi();
   ::RedrawWindow(ok->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
