@@ -587,7 +587,9 @@ COLORREF TWinControl::EffectiveColor() const {
 }
 
 bool TWinControl::CtlColor(TMessage& message) {
-  const COLORREF color = EffectiveColor();
+  // Edit fields and lists keep the window colour unless given their own.
+  const bool field = message.Msg == CN_CTLCOLOREDIT || message.Msg == CN_CTLCOLORLISTBOX;
+  const COLORREF color = field && FParentColor ? kColorDefault : EffectiveColor();
   if (color == kColorDefault) return false;
   const COLORREF rgb = ColorToRgb(color, 0);
   if (!FBrush || FBrushColor != rgb) {

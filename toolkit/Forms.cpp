@@ -141,7 +141,33 @@ void TForm::SetBounds(int left, int top, int width, int height) {
   TWinControl::SetBounds(left, top, width, height);
 }
 
+void TForm::SetIcon(HINSTANCE module, int resourceId) {
+  FIconModule = module;
+  FIconId = resourceId;
+  ApplyIcon();
+}
+
+void TForm::ApplyIcon() {
+  if (!FIconId || !HandleAllocated()) return;
+  auto load = [&](int cx, int cy) {
+    return static_cast<HICON>(::LoadImageW(FIconModule, MAKEINTRESOURCEW(FIconId), IMAGE_ICON,
+                                           SystemMetricForDpi(cx, Dpi()), SystemMetricForDpi(cy, Dpi()), 0));
+  };
+  TIconHandle big(load(SM_CXICON, SM_CYICON)), small(load(SM_CXSMICON, SM_CYSMICON));
+  ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  // The window no longer uses the old ones.
+  FBigIcon = std::move(big);
+  FSmallIcon = std::move(small);
+}
+
+void TForm::DpiChanged(int dpi) {
+  TWinControl::DpiChanged(dpi);
+  ApplyIcon();
+}
+
 void TForm::CreateHandleDone() {
+  ApplyIcon();
   if (FWindowState == wsMaximized && Visible()) ::ShowWindow(Handle(), SW_MAXIMIZE);
 }
 

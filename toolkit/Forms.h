@@ -33,6 +33,9 @@ public:
   // close button either.
   TBorderIcons BorderIcons() const { return FBorderIcons; }
   void SetBorderIcons(TBorderIcons value);
+  // The title bar's and taskbar's icon: an icon resource of a module, loaded
+  // at the sizes the window's DPI calls for, again when the DPI changes.
+  void SetIcon(HINSTANCE module, int resourceId);
   TFormStyle FormStyle() const { return FFormStyle; }
   void SetFormStyle(TFormStyle value);
   TPosition Position() const { return FPosition; }
@@ -84,6 +87,7 @@ protected:
   bool DialogKey(TWinControl* from, WORD key, TShiftState shift) override;
   bool DialogChar(char16_t key, bool alt) override;
   void CreateHandleDone() override;
+  void DpiChanged(int dpi) override;
   TRectI PhysicalBounds() override;
 
 private:
@@ -91,7 +95,11 @@ private:
   // Focuses the next (previous) control of the tab sequence after `from`.
   void FocusNext(TWinControl* from, bool backward);
   HMONITOR TargetMonitor() const;
+  void ApplyIcon();
   TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
+  HINSTANCE FIconModule = nullptr;
+  int FIconId = 0;
+  TIconHandle FBigIcon, FSmallIcon;
   int FClientWidth = -1, FClientHeight = -1;  // 96-DPI, when set
   bool FPlaced = false;  // the first placement (centring) is done
   TBorderStyle FBorderStyle = bsSizeable;

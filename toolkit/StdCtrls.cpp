@@ -444,11 +444,9 @@ void TUpDown::SetRange(int min, int max) {
 }
 
 int TUpDown::Position() {
-  if (HandleAllocated()) {
-    BOOL error = FALSE;
-    const int pos = static_cast<int>(::SendMessageW(Handle(), UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error)));
-    if (!error) FPosition = pos;
-  }
+  // The control's own value; its error flag speaks of a buddy's text, which
+  // this control never reads.
+  if (HandleAllocated()) FPosition = static_cast<int>(::SendMessageW(Handle(), UDM_GETPOS32, 0, 0));
   return FPosition;
 }
 

@@ -57,6 +57,13 @@ int SystemDpi() {
   return ::GetDeviceCaps(dc.Get(), LOGPIXELSX);
 }
 
+int SystemMetricForDpi(int index, int dpi) {
+  using Fn = int(WINAPI*)(int, UINT);
+  static const auto forDpi = SystemFunction<Fn>(L"user32.dll", "GetSystemMetricsForDpi");
+  if (forDpi) return forDpi(index, static_cast<UINT>(dpi));
+  return ::MulDiv(::GetSystemMetrics(index), dpi, SystemDpi());
+}
+
 int DpiForWindow(HWND wnd) {
   using Fn = UINT(WINAPI*)(HWND);
   static const auto getDpi = SystemFunction<Fn>(L"user32.dll", "GetDpiForWindow");

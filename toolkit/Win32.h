@@ -72,6 +72,7 @@ inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
 inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void CloseModule(HMODULE h) { ::FreeLibrary(h); }
 inline void CloseGlobal(HGLOBAL h) { ::GlobalFree(h); }
+inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 
 using TKernelHandle = THandleGuard<TNullHandleTraits<HANDLE, CloseKernelHandle>>;
 using TFileHandle = THandleGuard<TFileHandleTraits>;
@@ -80,6 +81,7 @@ using TBrushHandle = THandleGuard<TNullHandleTraits<HBRUSH, DeleteGdiObject>>;
 using TBitmapHandle = THandleGuard<TNullHandleTraits<HBITMAP, DeleteGdiObject>>;
 using TModuleHandle = THandleGuard<TNullHandleTraits<HMODULE, CloseModule>>;
 using TGlobalHandle = THandleGuard<TNullHandleTraits<HGLOBAL, CloseGlobal>>;
+using TIconHandle = THandleGuard<TNullHandleTraits<HICON, DestroyIconHandle>>;
 
 // "No colour set": the control keeps its class's own background.
 constexpr COLORREF kColorDefault = 0xFF000000;
@@ -129,6 +131,8 @@ int DpiForWindow(HWND wnd);
 // The DPI of a monitor; the system's DPI when the system cannot tell.
 int DpiForMonitor(HMONITOR monitor);
 int SystemDpi();
+// A system metric (SM_CXICON...) at a DPI.
+int SystemMetricForDpi(int index, int dpi);
 // The window rectangle around a client rectangle at a DPI.
 void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
 // The system's message font described at 96 DPI (face, height > 0).

@@ -11,6 +11,7 @@
 
 #include "toolkit/Forms.h"
 #include "toolkit/Layout.h"
+#include "WindowPicture.h"
 
 #include <commctrl.h>
 
@@ -245,32 +246,7 @@ TEST_F(DialogWin, KeepsAPictureOfItselfWhenAsked) {
   if (!folder) GTEST_SKIP() << "TOLVI_SHOTS not set";
   ::RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Settle();
-  RECT r{};
-  ::GetWindowRect(form->Handle(), &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  const HDC screen = ::GetDC(nullptr);
-  const HDC mem = ::CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB};
-  void* bits = nullptr;
-  const HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ old = ::SelectObject(mem, bmp);
-  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  ::GdiFlush();
-  const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(h);
-  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
-                      static_cast<DWORD>(sizeof(fh) + sizeof(BITMAPINFOHEADER))};
-  const std::string name = std::string(folder) + "\\dialog-" + std::to_string(Dpi()) + ".bmp";
-  if (FILE* f = std::fopen(name.c_str(), "wb")) {
-    std::fwrite(&fh, sizeof(fh), 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof(BITMAPINFOHEADER), 1, f);
-    std::fwrite(bits, 1, size, f);
-    std::fclose(f);
-  }
-  ::SelectObject(mem, old);
-  ::DeleteObject(bmp);
-  ::DeleteDC(mem);
-  ::ReleaseDC(nullptr, screen);
+  KeepPicture(form->Handle(), folder, "dialog-" + std::to_string(Dpi()));
 }
 
 TEST_F(DialogWin, AFixedBorderWithOnlyTheCloseButtonOnTopCentredOnTheWorkArea) {
@@ -372,6 +348,54 @@ TEST_F(DialogWin, UpDownStepsByArrowKeysOnItsBuddyWrapsAndClicksEachStep) {
   EXPECT_EQ(clicks.size(), 3u);
 }
 
+// A real click in the middle of the upper or lower half of the up-down.
+void ClickAt(HWND wnd, bool upper) {
+  RECT r{};
+  ::GetWindowRect(wnd, &r);
+  const int x = (r.left + r.right) / 2, y = upper ? r.top + (r.bottom - r.top) / 4 : r.bottom - (r.bottom - r.top) / 4;
+  INPUT in[3]{};
+  in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+  // Absolute moves are in 0..65535 over the primary screen.
+  in[0].mi.dx = ::MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+  in[0].mi.dy = ::MulDiv(y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(3, in, sizeof(INPUT));
+  Settle();
+}
+
+TEST_F(DialogWin, UpDownStepsByMouseAndHorizontallyByLeftAndRight) {
+  updown->SetPosition(999);
+  ClickAt(updown->Handle(), true);  // wraps to the start
+  EXPECT_EQ(updown->Position(), 0);
+  ClickAt(updown->Handle(), false);
+  EXPECT_EQ(updown->Position(), 999);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"updown", "updown"}));
+  updown->SetOrientation(udHorizontal);
+  updown->SetWrap(false);
+  EXPECT_TRUE(::GetWindowLongPtrW(updown->Handle(), GWL_STYLE) & UDS_HORZ);
+  EXPECT_EQ(updown->Position(), 999);  // kept across the new window
+  display->SetFocus();
+  Press(VK_RIGHT);  // at the end, no wrapping: stays
+  EXPECT_EQ(updown->Position(), 999);
+  Press(VK_LEFT);
+  EXPECT_EQ(updown->Position(), 998);
+  Press(VK_UP);  // not a horizontal step
+  EXPECT_EQ(updown->Position(), 998);
+}
+
+TEST_F(DialogWin, EachControlShowsItsOwnMousePointer) {
+  struct Case { TWinControl* control; LPCWSTR cursor; };
+  for (const Case& c : {Case{radio[1], IDC_HAND}, Case{actions, IDC_HAND}, Case{display, IDC_IBEAM},
+                        Case{browse, IDC_ARROW}}) {
+    ::SetCursor(nullptr);
+    ::SendMessageW(c.control->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(c.control->Handle()),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, c.cursor)) << ToUtf8(c.control->Name());
+  }
+}
+
 TEST_F(DialogWin, ControlsDrawOnTheFormsColourWithoutLightRectangles) {
   const int dpi = Dpi();
   // Right of each caption's text, inside the control.
@@ -379,8 +403,13 @@ TEST_F(DialogWin, ControlsDrawOnTheFormsColourWithoutLightRectangles) {
   EXPECT_EQ(PixelOf(radio[1], DpiScale(250, dpi), DpiScale(11, dpi)), kFormColor);
   EXPECT_EQ(PixelOf(check, DpiScale(160, dpi), DpiScale(8, dpi)), kFormColor);
   EXPECT_EQ(PixelOf(actions, DpiScale(330, dpi), DpiScale(150, dpi)), kFormColor);
-  // The clock keeps its own black; its text is lime.
+  // The clock keeps its own black.
   EXPECT_EQ(PixelOf(clock, DpiScale(8, dpi), DpiScale(12, dpi)), RGB(0, 0, 0));
+  // The panel's raised bevel: light at the top left, dark at the bottom right.
+  RECT r{};
+  ::GetClientRect(panel->Handle(), &r);
+  EXPECT_EQ(PixelOf(panel, 0, r.bottom / 2), ::GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(PixelOf(panel, r.right - 1, r.bottom / 2), ::GetSysColor(COLOR_BTNSHADOW));
 }
 
 TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
@@ -397,6 +426,23 @@ TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
     EXPECT_EQ(S(buffer), text);
   }
   EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+}
+
+TEST_F(DialogWin, TheWindowsIconIsLoadedAtTheSizesOfItsDpi) {
+  form->SetIcon(::GetModuleHandleW(L"user32.dll"), 32512);  // the system's application icon
+  auto width = [&](WPARAM kind) {
+    ICONINFO info{};
+    const auto icon = reinterpret_cast<HICON>(::SendMessageW(form->Handle(), WM_GETICON, kind, 0));
+    if (!icon || !::GetIconInfo(icon, &info)) return 0;
+    BITMAP bm{};
+    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+    if (info.hbmColor) ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return static_cast<int>(bm.bmWidth);
+  };
+  EXPECT_EQ(width(ICON_SMALL), SystemMetricForDpi(SM_CXSMICON, Dpi()));
+  EXPECT_EQ(width(ICON_BIG), SystemMetricForDpi(SM_CXICON, Dpi()));
+  EXPECT_EQ(width(ICON_SMALL), DpiScale(16, Dpi()));
 }
 
 TEST_F(DialogWin, TheConfirmButtonDrawsItsCheckMarkAtTheWindowsDpi) {

@@ -1,0 +1,180 @@
+// The open-file dialog on the system's real dialog: a name typed and read
+// back, and the picture variant's preview pane.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/ExtDlgs.h"
+#include "toolkit/Forms.h"
+#include "WindowPicture.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+
+namespace {
+
+void WriteFile(const String& name, const std::string& bytes) {
+  TFileHandle file(::CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// A 24-bit bottom-up BMP of one colour.
+std::string SolidBmp(int width, int height, COLORREF color) {
+  const int stride = (width * 3 + 3) & ~3;
+  std::string pixels(static_cast<size_t>(stride * height), '\0');
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      char* p = &pixels[static_cast<size_t>(y * stride + x * 3)];
+      p[0] = static_cast<char>(GetBValue(color));
+      p[1] = static_cast<char>(GetGValue(color));
+      p[2] = static_cast<char>(GetRValue(color));
+    }
+  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(14 + 40 + pixels.size()), 0, 0, 14 + 40};
+  BITMAPINFOHEADER ih{40, width, height, 1, 24, BI_RGB};
+  return std::string(reinterpret_cast<const char*>(&fh), 14) + std::string(reinterpret_cast<const char*>(&ih), 40) +
+         pixels;
+}
+
+class OpenDialogWin : public testing::Test {
+protected:
+  std::unique_ptr<TApplication> app;
+  TForm* form = nullptr;
+  String folder;
+  std::vector<String> errors;
+
+  void SetUp() override {
+    app = std::make_unique<TApplication>();
+    app->Initialize();
+    app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
+    form = new TForm(app.get());
+    app->CreateForm(form);
+    form->Show();
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    folder = S(temp) + u"tolvi-open-" + IntToStr(static_cast<int>(::GetCurrentProcessId()));
+    ::CreateDirectoryW(W(folder), nullptr);
+    WriteFile(folder + u"\\red.bmp", SolidBmp(40, 20, RGB(255, 0, 0)));
+    WriteFile(folder + u"\\broken.bmp", SolidBmp(40, 20, RGB(255, 0, 0)).substr(0, 70));
+    WriteFile(folder + u"\\notes.txt", "not a picture");
+  }
+  void TearDown() override {
+    for (const char16_t* name : {u"\\red.bmp", u"\\broken.bmp", u"\\notes.txt"}) ::DeleteFileW(W(folder + name));
+    ::RemoveDirectoryW(W(folder));
+    app.reset();
+  }
+  // Runs `step` from the dialog's own message loop, once it is up.
+  void WhenShown(TOpenDialog& dialog, std::function<void(HWND)> step) {
+    auto* timer = new TTimer(form);
+    timer->SetInterval(100);
+    timer->SetOnTimer([&dialog, timer, step](TComponent*) {
+      if (!dialog.DialogWindow() || !::IsWindowVisible(dialog.DialogWindow())) return;
+      timer->SetEnabled(false);
+      step(dialog.DialogWindow());
+    });
+  }
+};
+
+TEST_F(OpenDialogWin, ANameTypedInTheInitialFolderIsReadBackAsAFullPath) {
+  TOpenDialog dialog(form);
+  dialog.SetFilter(u"画像ファイル|*.bmp;*.png|すべて|*.*");
+  dialog.SetInitialDir(folder);
+  dialog.SetOptions(ofHideReadOnly | ofPathMustExist | ofFileMustExist | ofEnableSizing);
+  String shownFolder;
+  bool readOnlyShown = true;
+  WhenShown(dialog, [&](HWND dlg) {
+    wchar_t path[MAX_PATH] = {};
+    ::SendMessageW(dlg, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(path));
+    shownFolder = S(path);
+    const HWND readOnly = ::GetDlgItem(dlg, chx1);
+    readOnlyShown = readOnly && ::IsWindowVisible(readOnly);
+    ::SendMessageW(dlg, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(L"red.bmp"));
+    ::SendMessageW(dlg, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(L"red.bmp"));
+    ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+  });
+  ASSERT_TRUE(dialog.Execute(form->Handle()));
+  EXPECT_TRUE(SameText(dialog.FileName(), folder + u"\\red.bmp")) << ToUtf8(dialog.FileName());
+  EXPECT_TRUE(SameText(shownFolder, folder)) << ToUtf8(shownFolder);
+  EXPECT_FALSE(readOnlyShown);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(OpenDialogWin, CancelChoosesNothing) {
+  TOpenDialog dialog(form);
+  dialog.SetFileName(u"kept.bmp");
+  WhenShown(dialog, [](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
+  EXPECT_FALSE(dialog.Execute(form->Handle()));
+  EXPECT_EQ(dialog.FileName(), u"kept.bmp");
+}
+
+TEST_F(OpenDialogWin, ThePreviewShowsThePictureAndStaysBlankForADamagedFile) {
+  TOpenPictureDialog dialog(form);
+  dialog.SetInitialDir(folder);
+  dialog.SetFilter(u"画像ファイル|*.bmp");
+  std::vector<String> loaded;
+  dialog.SetLoader([&](const String& name, TPictureSize target) {
+    loaded.push_back(name);
+    std::string bytes;
+    uint32_t error = 0;
+    if (!ReadWholeFile(name, 1 << 20, bytes, error)) throw Exception(u"読めません");
+    return DecodePicture(bytes, u"bmp", target);
+  });
+  struct Seen { String text; int red = 0; };
+  std::vector<Seen> seen;
+  auto look = [&](TOpenPictureDialog& d) {
+    ::UpdateWindow(d.PreviewWindow());
+    RECT r{};
+    ::GetClientRect(d.PreviewWindow(), &r);
+    const HDC dc = ::GetDC(d.PreviewWindow());
+    int red = 0;
+    for (int y = 0; y < r.bottom; ++y)
+      for (int x = 0; x < r.right; ++x) red += ::GetPixel(dc, x, y) == RGB(255, 0, 0);
+    ::ReleaseDC(d.PreviewWindow(), dc);
+    seen.push_back({d.PreviewText(), red});
+  };
+  WhenShown(dialog, [&](HWND dlg) {
+    ASSERT_TRUE(dialog.PreviewWindow());
+    dialog.ShowPreview(folder + u"\\red.bmp");
+    look(dialog);
+    dialog.ShowPreview(folder + u"\\broken.bmp");
+    look(dialog);
+    dialog.ShowPreview(folder);  // a folder: not even asked for
+    look(dialog);
+    // A selection in the list previews by itself.
+    HWND list = ::FindWindowExW(::FindWindowExW(dlg, nullptr, L"SHELLDLL_DefView", nullptr), nullptr,
+                                L"SysListView32", nullptr);
+    if (list) {
+      LVFINDINFOW find{LVFI_STRING, L"red.bmp"};
+      const int index = static_cast<int>(::SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                                                        reinterpret_cast<LPARAM>(&find)));
+      LVITEMW item{};
+      item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+      if (index >= 0) ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+      for (int i = 0; i < 20; ++i) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(10);
+      }
+      look(dialog);
+    }
+    if (const char* shots = std::getenv("TOLVI_SHOTS")) KeepPicture(dlg, shots, "open-picture-dialog");
+    ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_FALSE(dialog.Execute(form->Handle()));
+  ASSERT_GE(seen.size(), 3u);
+  EXPECT_EQ(seen[0].text, u"40 × 20");
+  EXPECT_GT(seen[0].red, 200);  // drawn whole: 40 × 20 fits the pane
+  EXPECT_EQ(seen[1].text, u"");
+  EXPECT_EQ(seen[1].red, 0);
+  EXPECT_EQ(seen[2].red, 0);
+  ASSERT_EQ(seen.size(), 4u) << "the dialog's file list was not found";
+  EXPECT_EQ(seen[3].text, u"40 × 20");
+  EXPECT_TRUE(errors.empty());  // browsing reports nothing
+  EXPECT_EQ(loaded.size(), 3u);
+}
+
+}  // namespace
