@@ -7,7 +7,7 @@
 #include "droptarget/DROPDST.h"
 #include "forms/DispImageWin32.h"
 #include "numedit/ZuNumEditWin32.h"
-#include "toolkit/Dialogs.h"
+#include "toolkit/ExtDlgs.h"
 #include "toolkit/Layout.h"
 #include "toolkit/pictures/Image.h"
 
@@ -19,6 +19,7 @@ constexpr COLORREF kWindowColor = RGB(160, 160, 164);
 constexpr COLORREF kWindowText = 0xFF000000 | COLOR_WINDOWTEXT;
 constexpr COLORREF kButtonFace = 0xFF000000 | COLOR_BTNFACE;
 constexpr COLORREF kLime = RGB(0, 255, 0);
+constexpr int kMainIcon = 1;  // the program's icon in its resources
 
 template <class T>
 T* Find(const TComponent& owner, const String& name) {
@@ -38,15 +39,17 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
   SetPosition(poScreenCenter);
   SetClientSize(342, 299);
   SetColor(kWindowColor);
+  SetIcon(::GetModuleHandleW(nullptr), kMainIcon);
   Font().SetName(u"MS UI Gothic");
   Font().SetHeight(12);
   Font().SetStyle(fsBold);
   Font().SetColor(kWindowText);
+  Font().SetCharset(SHIFTJIS_CHARSET);
 
   auto radioClick = [this](TComponent*) { RadioButtonClick(); };
   auto radioDblClick = [this](TComponent*) { RadioButtonDblClick(); };
-  const TFontSpec actionFont{kLayoutFont, 12, fsBold, kWindowText};
-  const TFontSpec numberFont{kLayoutFont, 19, fsBold, kWindowText};
+  const TFontSpec actionFont{kLayoutFont, 12, fsBold, kWindowText, SHIFTJIS_CHARSET};
+  const TFontSpec numberFont{kLayoutFont, 19, fsBold, kWindowText, SHIFTJIS_CHARSET};
 
   std::vector<TControlSpec> layout = {
       {.Kind = ckPanel, .Name = u"Panel1", .Bounds = {0, 0, 342, 299}, .Align = alBottom,
@@ -86,7 +89,7 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
       {.Kind = ckCheckBox, .Name = u"CHKConfirm", .Parent = u"GroupBoxOption", .Bounds = {165, 15, 170, 17},
        .Caption = u"確認ダイアログ表示", .TabOrder = 0, .OnClick = [this](TComponent*) { CHKConfirmClick(); }},
       {.Kind = ckCustom, .Name = u"TXTStartTime", .Parent = u"GroupBoxOption", .Bounds = {161, 36, 45, 21},
-       .Font = TFontSpec{kClockFont, 16, fsBold, kWindowText}, .TabOrder = 2, .Cursor = crIBeam,
+       .Font = TFontSpec{kClockFont, 16, fsBold, kWindowText, SHIFTJIS_CHARSET}, .TabOrder = 2, .Cursor = crIBeam,
        .Hint = u"画像表示時間", .Color = kButtonFace,
        .Make = [](TComponent* owner) { return new TZuNumEdit(owner); },
        .Setup = [](TWinControl& c) {
@@ -139,7 +142,7 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
 
   OpenPictureDialog = new TOpenPictureDialog(this);
   OpenPictureDialog->SetName(u"OpenPictureDialog");
-  OpenPictureDialog->SetFilter({{kPictureFilterName, PictureFilterMask(puMainWindow)}});
+  OpenPictureDialog->SetFilter(kPictureFilterName + u"|" + PictureFilterMask(puMainWindow));
   OpenPictureDialog->SetOptions(ofHideReadOnly | ofPathMustExist | ofFileMustExist | ofEnableSizing);
   OpenPictureDialog->SetLoader([](const String& fileName, TPictureSize target) {
     return DecodePictureFile(fileName, target);
@@ -149,6 +152,11 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
   DropDst->SetName(u"DropDst");
   DropDst->SetTarget(htForm);
   DropDst->SetOnFileDrop([this](TComponent*, const TStrings& files, int32_t, int32_t) { DropDstFileDrop(files); });
+
+  // The window is complete: each component takes its final properties into
+  // account, as at the end of reading a layout (the drop target registers
+  // the window for drops here).
+  for (int i = 0; i < ComponentCount(); ++i) Components(i)->Loaded();
 
   OnCreate = [this](TComponent*) { FormCreate(); };
   OnActivate = [this](TComponent*) { FormActivate(); };

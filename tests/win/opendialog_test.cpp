@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/ExtDlgs.h"
+#include "toolkit/pictures/PictureFormats.h"
 #include "toolkit/Forms.h"
 #include "WindowPicture.h"
 
