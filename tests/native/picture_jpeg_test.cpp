@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "HeapPeak.h"
 #include "toolkit/pictures/Picture.h"
 
 namespace {
@@ -95,15 +96,37 @@ TEST(DecodeJpeg, ScalesToTheSmallestEighthThatCoversTheTarget) {
   }
 }
 
-TEST(DecodeJpeg, DamagedFilesGiveLibjpegsOwnMessage) {
-  EXPECT_EQ(ErrorOf(ReadFixture("jpeg_err_12bit.jpg")), "Unsupported JPEG data precision 12");
-  // Cut short, a JPEG would otherwise come out with its missing part grey.
-  EXPECT_EQ(ErrorOf(ReadFixture("jpeg_err_truncated.jpg")), "Premature end of JPEG file");
-  EXPECT_EQ(ErrorOf(ReadFixture("jpeg_err_huffman.jpg")), "Bogus Huffman table definition");
-  EXPECT_THAT(ErrorOf(ReadFixture("png_rgb8.png")), testing::StartsWith("Not a JPEG file: starts with 0x89 0x50"));
+TEST(DecodeJpeg, DamagedFilesGiveLibjpegsOwnMessageOrOursWithinTheirMemory) {
+  constexpr int64_t MiB = 1024 * 1024;
+  const struct {
+    const char* File;
+    const char* Message;  // the start of it
+    int64_t MaxHeap;      // the most the heap may grow while the decoder finds out
+  } cases[] = {
+      {"jpeg_err_12bit.jpg", "Unsupported JPEG data precision 12", 1 * MiB},
+      // Cut short, a JPEG would otherwise come out with its missing part grey.
+      {"jpeg_err_truncated.jpg", "Premature end of JPEG file", 1 * MiB},
+      {"jpeg_err_huffman.jpg", "Bogus Huffman table definition", 1 * MiB},
+      {"png_rgb8.png", "Not a JPEG file: starts with 0x89 0x50", 1 * MiB},
+      {"jpeg_err_wide.jpg", "画像が大きすぎます (16385 × 48 ピクセル)", 1 * MiB},
+      {"jpeg_err_area.jpg", "画像が大きすぎます (12000 × 12000 ピクセル)", 1 * MiB},
+      // 249 bytes whose header asks for 768 MiB of coefficient buffers: more
+      // than libjpeg may have, so refused before anything is read or allocated.
+      {"jpeg_err_cut_progressive_16384x7812.jpg",
+       "画像が大きすぎます (16384 × 7812 ピクセル)。この JPEG 画像を読み込むには 128 MB を超える作業メモリが要ります",
+       1 * MiB},
+      // 96 MiB of buffers is within libjpeg's allowance; the missing data is
+      // noticed before the 64 MiB output picture is allocated.
+      {"jpeg_err_cut_progressive_4096x4096.jpg", "Premature end of JPEG file", 100 * MiB},
+  };
+  for (const auto& c : cases) {
+    const std::string bytes = ReadFixture(c.File);
+    const THeapPeak peak;
+    EXPECT_THAT(ErrorOf(bytes), testing::StartsWith(c.Message)) << c.File;
+    EXPECT_LE(peak.Bytes(), c.MaxHeap) << c.File;
+    std::printf("heap peak %-40s %9lld bytes\n", c.File, static_cast<long long>(peak.Bytes()));
+  }
   EXPECT_EQ(ErrorOf(""), "Empty input file");
-  EXPECT_THAT(ErrorOf(ReadFixture("jpeg_err_wide.jpg")), testing::StartsWith("画像が大きすぎます (16385 × 48 ピクセル)"));
-  EXPECT_THAT(ErrorOf(ReadFixture("jpeg_err_area.jpg")), testing::StartsWith("画像が大きすぎます (12000 × 12000 ピクセル)"));
 }
 
 TEST(DecodeJpeg, LimitsApplyToThePicturesOwnSizeEvenWhenScaledDown) {

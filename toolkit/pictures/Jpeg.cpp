@@ -29,6 +29,13 @@ namespace {
 // can have thousands, each a full pass over the picture.
 constexpr int kMaxScans = 500;
 
+// libjpeg's working memory beside the picture itself. Progressive and
+// multi-scan files need buffers for the whole picture's coefficients, sized
+// by what the header claims before any of the data is seen; libjpeg asks for
+// them at the start of decompression and, with no backing store to fall back
+// on, fails at once when they would pass this.
+constexpr long kMaxWorkingMemory = 128L * 1024 * 1024;
+
 struct TJpegError {
   jpeg_error_mgr Manager;  // first: libjpeg hands back a pointer to it
   jmp_buf Jump;
@@ -77,6 +84,7 @@ bool JpegReadHeader(TJpegSession* s, const uint8_t* data, size_t size) {
   s->Error.Manager.emit_message = OnMessage;
   if (setjmp(s->Error.Jump)) return false;
   jpeg_create_decompress(&s->Info);
+  s->Info.mem->max_memory_to_use = kMaxWorkingMemory;
   s->Progress.progress_monitor = OnProgress;
   s->Info.progress = &s->Progress;
   if constexpr (sizeof(unsigned long) < sizeof(size_t)) {
@@ -113,14 +121,23 @@ bool JpegChooseOutput(TJpegSession* s, int targetWidth, int targetHeight) {
   return true;
 }
 
-// Decodes straight into the caller's rows, each `width` × 4 bytes.
-bool JpegDecode(TJpegSession* s, JSAMPARRAY rows, JDIMENSION width, JDIMENSION height) {
+// Sets up decompression, which takes libjpeg's whole-picture buffers and, for
+// a multi-scan file, reads the whole file into them: done before the output
+// picture is allocated, so a file that claims more than it holds fails first.
+bool JpegStart(TJpegSession* s) {
+  if (setjmp(s->Error.Jump)) return false;
+  jpeg_start_decompress(&s->Info);
+  if (s->Info.output_components != 4)
+    Fail(reinterpret_cast<j_common_ptr>(&s->Info), "JPEG 画像の出力の形式が合いません");
+  return true;
+}
+
+// Decodes straight into the caller's rows, each output_width × 4 bytes.
+bool JpegDecode(TJpegSession* s, JSAMPARRAY rows) {
   if (setjmp(s->Error.Jump)) return false;
   jpeg_decompress_struct& info = s->Info;
   j_common_ptr common = reinterpret_cast<j_common_ptr>(&info);
-  jpeg_start_decompress(&info);
-  if (info.output_width != width || info.output_height != height || info.output_components != 4)
-    Fail(common, "JPEG 画像の出力の大きさが合いません");
+  const JDIMENSION height = info.output_height;
   while (info.output_scanline < height) {
     if (jpeg_read_scanlines(&info, rows + info.output_scanline, height - info.output_scanline) == 0)
       Fail(common, "JPEG 画像の読み込みが先に進みません");
@@ -156,16 +173,24 @@ void CmykToRgb(TImage32& image, bool inverted) {
 TImage32 DecodeJpeg(std::string_view bytes, TPictureSize target, const TPictureLimits& limits) {
   TJpegSessionGuard guard;
   TJpegSession* s = &guard.Session;
-  auto failed = [s] { return Exception(FromUtf8(s->Error.Message)); };
+  auto failed = [s] {
+    if (s->Error.Manager.msg_code == JERR_NO_BACKING_STORE)
+      return Exception(Format(u"画像が大きすぎます (%s × %s ピクセル)。"
+                              u"この JPEG 画像を読み込むには %s MB を超える作業メモリが要ります",
+                              {IntToStr(s->Info.image_width), IntToStr(s->Info.image_height),
+                               IntToStr(kMaxWorkingMemory / (1024 * 1024))}));
+    return Exception(FromUtf8(s->Error.Message));
+  };
 
   if (!JpegReadHeader(s, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) throw failed();
   CheckPictureSize(s->Info.image_width, s->Info.image_height, limits);
   if (!JpegChooseOutput(s, target.Width, target.Height)) throw failed();
+  if (!JpegStart(s)) throw failed();
 
   TImage32 image(static_cast<int>(s->Info.output_width), static_cast<int>(s->Info.output_height));
   std::vector<JSAMPROW> rows(static_cast<size_t>(image.Height()));
   for (int y = 0; y < image.Height(); ++y) rows[y] = reinterpret_cast<JSAMPROW>(image.Row(y));
-  if (!JpegDecode(s, rows.data(), s->Info.output_width, s->Info.output_height)) throw failed();
+  if (!JpegDecode(s, rows.data())) throw failed();
   if (s->Info.out_color_space == JCS_CMYK) CmykToRgb(image, s->Info.saw_Adobe_marker);
   return image;
 }

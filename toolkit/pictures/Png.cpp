@@ -96,11 +96,11 @@ public:
     png_set_user_limits(FPng, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_set_chunk_malloc_max(FPng, 8 * 1024 * 1024);
     png_set_chunk_cache_max(FPng, 1000);
-#ifdef PNG_HANDLE_AS_UNKNOWN_SUPPORTED
-    // Text and colour profiles are not shown; skipping them also skips their inflating.
-    static const png_byte kIgnored[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf";
-    png_set_keep_unknown_chunks(FPng, PNG_HANDLE_CHUNK_NEVER, kIgnored, 6);
-#endif
+    // Only IHDR, PLTE, tRNS, IDAT and IEND matter for the pixels. Every other
+    // chunk, known to libpng or not, is stepped over unread: libpng would
+    // otherwise allocate and zero whatever length a chunk claims before it
+    // finds the file too short for it, and inflate text and profiles too.
+    png_set_keep_unknown_chunks(FPng, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   }
   ~TPngReader() { png_destroy_read_struct(&FPng, FInfo ? &FInfo : nullptr, nullptr); }
   TPngReader(const TPngReader&) = delete;
