@@ -186,6 +186,18 @@ TEST(DecodePng, EveryColourTypeAndBitDepthMatchesItsReference) {
   for (const auto& c : cases) EXPECT_TRUE(SameImage(DecodePng(ReadFixture(c.File)), ReadReference(c.Reference))) << c.File;
 }
 
+TEST(DecodePng, TheExifOrientationTurnsThePictureAsItIsDecoded) {
+  // The translucent 7 × 5 picture with an eXIf chunk; each reference is it
+  // turned and mirrored by the fixture maker.
+  for (int o = 1; o <= 8; ++o) {
+    const std::string name = "png_orient_" + std::to_string(o);
+    EXPECT_TRUE(SameImage(DecodePng(ReadFixture(name + ".png")), ReadReference(name + ".pam"))) << name;
+  }
+  // Interlaced, the stored picture is needed whole before it is turned.
+  EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_3_interlaced.png")), ReadReference("png_orient_3.pam")));
+  EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_6_interlaced_long.png")), ReadReference("png_orient_6.pam")));
+}
+
 TEST(DecodePng, DamagedFilesGiveLibpngsOwnMessageOrOurs) {
   const char* truncated = "PNG 画像のデータが途中で切れています";
   const TErrorCase cases[] = {
