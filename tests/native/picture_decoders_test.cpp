@@ -193,6 +193,7 @@ TEST(DecodePng, TheExifOrientationTurnsThePictureAsItIsDecoded) {
     const std::string name = "png_orient_" + std::to_string(o);
     EXPECT_TRUE(SameImage(DecodePng(ReadFixture(name + ".png")), ReadReference(name + ".pam"))) << name;
   }
+  EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_6_then_3.png")), ReadReference("png_orient_6.pam")));
   // Interlaced, the stored picture is needed whole before it is turned.
   EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_3_interlaced.png")), ReadReference("png_orient_3.pam")));
   EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_6_interlaced_long.png")), ReadReference("png_orient_6.pam")));

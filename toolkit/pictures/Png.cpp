@@ -123,7 +123,9 @@ public:
     png_set_user_limits(FPng, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     // Only the eXIf chunk is ever kept in memory; EXIF fits in 64 KiB.
     png_set_chunk_malloc_max(FPng, 64 * 1024);
-    png_set_chunk_cache_max(FPng, 1000);
+    // The chunks kept stay until the end; libpng keeps two fewer than this
+    // count, so one: the first eXIf.
+    png_set_chunk_cache_max(FPng, 3);
     // Only IHDR, PLTE, tRNS, IDAT and IEND matter for the pixels. Every other
     // chunk, known to libpng or not, is stepped over unread: libpng would
     // otherwise allocate and zero whatever length a chunk claims before it
