@@ -311,6 +311,9 @@ def main():
         a.out.mkdir(parents=True, exist_ok=True)
         name = f"Tolvi-{a.version}-win64.zip"
         zip_path = a.out / name
+        for old in a.out.glob("Tolvi-*-win64.zip*"):  # the folder holds one download
+            if old.name not in (name, name + ".sha256"):
+                old.unlink()
         write_zip(zip_path, [("Tolvi.exe", exe), (GUIDE_NAME, guide), (NOTICES_NAME, notices)], a.epoch)
         digest = hashlib.sha256(zip_path.read_bytes()).hexdigest()
         (a.out / (name + ".sha256")).write_text(f"{digest}  {name}\n", encoding="ascii")
