@@ -152,13 +152,15 @@ def _(p):
     assert not problems, "; ".join(problems)
 
 
-@check("the version agrees in the zip's name, the program's version resource and the guide")
+@check("the version agrees in the zip's name, the program's version resource and manifest, and the guide")
 def _(p):
     v = p.version
     assert p.path.name == f"Tolvi-{v}-win64.zip", f"zip name {p.path.name} for version {v}"
     file_fixed, product_fixed, texts = version_resource(p.read("Tolvi.exe"))
     assert (file_fixed, product_fixed) == (v + ".0", v + ".0"), f"fixed versions {file_fixed}, {product_fixed}"
     assert texts == {"FileVersion": [v], "ProductVersion": [v]}, f"version texts {texts}"
+    manifest = re.findall(rb'name="Ordane\.Tolvi" version="([^"]*)"', p.read("Tolvi.exe"))
+    assert manifest == [(v + ".0").encode()], f"the manifest's version {manifest}"
     first = windows_text(p.read(GUIDE), "the guide").splitlines()[0]
     assert first.startswith(f"Tolvi {v} "), f"the guide's first line {first!r}"
 
