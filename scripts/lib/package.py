@@ -153,8 +153,8 @@ NOTICES = [
     ("libjpeg-turbo", "libjpeg-turbo", "JPEG decoding. This software is based in part on the work of the "
      "Independent JPEG Group.", [
          ("LICENSE.md", None),
-         ("README.ijg", section_between("LEGAL ISSUES\n============", "REFERENCES\n==========")),
-         ("simd/nasm/jsimdext.inc", leading_comment("; ")),
+         ("README.ijg: the IJG License", section_between("LEGAL ISSUES\n============", "REFERENCES\n==========")),
+         ("simd/nasm/jsimdext.inc: the zlib License of the SIMD extensions", leading_comment("; ")),
      ]),
     ("libpng", "libpng", "PNG decoding.", [("LICENSE", None)]),
     ("zlib", "zlib", "Inflating the image data of PNG pictures.", [("LICENSE", None)]),
@@ -168,7 +168,7 @@ NOTICES = [
      "The C++ standard library and the compiler's support library. They are covered by the GNU General "
      "Public License, version 3, with the GCC Runtime Library Exception, which allows them to be combined "
      "with a program under terms of its own choice.", [
-         (GCC_COPYRIGHT, through("GCC RUNTIME LIBRARY EXCEPTION", "the license of GCC.")),
+         (GCC_COPYRIGHT, through("GCC RUNTIME LIBRARY EXCEPTION", "the license of GCC.")),  # gcc-mingw-w64-base
          (GPL3, None),
      ]),
 ]
@@ -245,10 +245,11 @@ def build_notices(sources, needed):
         out += [bar + "\n", heading + "\n", bar + "\n", "\n", what + "\n"]
         if source:
             ver, tree = sources[source]
-            out.append(f"Built from the Debian source package {source} {ver}.\n")
+            out.append(f"Licence text from the Debian source package {source} {ver}.\n")
         out.append("\n")
         for name, pick in files:
-            path = Path(name) if isinstance(name, Path) else Path(sources[source][1]) / name
+            file = name.split(":")[0] if isinstance(name, str) else name
+            path = Path(file) if isinstance(file, Path) else Path(sources[source][1]) / file
             text = path.read_text(encoding="utf-8").replace("\r\n", "\n")
             if pick:
                 text = pick(text)
