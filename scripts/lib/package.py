@@ -65,24 +65,13 @@ def prepare_exe(data, epoch):
     debug_dir = struct.unpack_from("<II", data, opt + 112 + 6 * 8)
     if debug_dir != (0, 0):
         raise PackageError("Tolvi.exe has a debug directory")
+    # The linker leaves the image checksum zero (Windows checks it only for
+    # drivers and system DLLs); a set one would no longer match.
+    if struct.unpack_from("<I", data, opt + 64)[0]:
+        raise PackageError("Tolvi.exe carries an image checksum that the new link time would break")
     out = bytearray(data)
     struct.pack_into("<I", out, coff + 4, epoch & 0xFFFFFFFF)
-    if struct.unpack_from("<I", out, opt + 64)[0]:
-        struct.pack_into("<I", out, opt + 64, pe_checksum(out, opt + 64))
     return bytes(out)
-
-
-def pe_checksum(data, field):
-    """The PE image checksum, computed with its own field taken as zero."""
-    total = 0
-    padded = bytes(data) + b"\0" * (len(data) % 2)
-    for i in range(0, len(padded), 2):
-        if field <= i < field + 4:
-            continue
-        total += padded[i] | padded[i + 1] << 8
-        total = (total & 0xFFFF) + (total >> 16)
-    total = (total & 0xFFFF) + (total >> 16)
-    return (total + len(data)) & 0xFFFFFFFF
 
 
 def resource_versions(data):
