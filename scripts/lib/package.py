@@ -65,13 +65,29 @@ def prepare_exe(data, epoch):
     debug_dir = struct.unpack_from("<II", data, opt + 112 + 6 * 8)
     if debug_dir != (0, 0):
         raise PackageError("Tolvi.exe has a debug directory")
-    # The linker leaves the image checksum zero (Windows checks it only for
-    # drivers and system DLLs); a set one would no longer match.
-    if struct.unpack_from("<I", data, opt + 64)[0]:
-        raise PackageError("Tolvi.exe carries an image checksum that the new link time would break")
     out = bytearray(data)
     struct.pack_into("<I", out, coff + 4, epoch & 0xFFFFFFFF)
+    # The image checksum, where the linker wrote one, is made anew for the
+    # new link time; the old one first proves the reckoning right.
+    checksum = opt + 64
+    old = struct.unpack_from("<I", data, checksum)[0]
+    if old:
+        if pe_checksum(data, checksum) != old:
+            raise PackageError("Tolvi.exe's image checksum does not reckon as expected")
+        struct.pack_into("<I", out, checksum, pe_checksum(out, checksum))
     return bytes(out)
+
+
+def pe_checksum(data, field):
+    """The PE image checksum: the 16-bit one's-complement sum of the file with
+    the checksum field taken as zero, plus the file's length."""
+    padded = bytes(data[:field]) + b"\0\0\0\0" + bytes(data[field + 4:])
+    if len(padded) % 2:
+        padded += b"\0"
+    total = sum(struct.unpack(f"<{len(padded) // 2}H", padded))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
 
 
 def resource_versions(data):

@@ -65,7 +65,16 @@ def pe(data):
                 for i in range(nsections)]
     return {"machine": machine, "stamp": stamp, "symbols": (symbols, nsymbols), "sections": sections,
             "magic": struct.unpack_from("<H", data, opt)[0],
-            "debug_dir": struct.unpack_from("<II", data, opt + 112 + 6 * 8)}
+            "debug_dir": struct.unpack_from("<II", data, opt + 112 + 6 * 8),
+            "checksum": (struct.unpack_from("<I", data, opt + 64)[0], image_checksum(data, opt + 64))}
+
+
+def image_checksum(data, field):
+    words = data[:field] + b"\0" * 4 + data[field + 4:] + b"\0" * (len(data) % 2)
+    total = 0
+    for (word,) in struct.iter_unpack("<H", words):
+        total = (total + word) & 0xFFFF if total + word <= 0xFFFF else (total + word - 0xFFFF)
+    return total + len(data)
 
 
 def version_resource(data):
@@ -172,6 +181,8 @@ def _(p):
     assert info["symbols"] == (0, 0), "a symbol table is left"
     assert not [s for s in info["sections"] if s.startswith((".debug", "/"))], f"sections {info['sections']}"
     assert info["debug_dir"] == (0, 0), "a debug directory is left"
+    stored, reckoned = info["checksum"]
+    assert stored in (0, reckoned), f"image checksum {stored:#x}, the file reckons to {reckoned:#x}"
     commit = os.environ.get("SOURCE_DATE_EPOCH") or subprocess.run(
         ["git", "-C", str(ROOT), "log", "-1", "--format=%ct"], capture_output=True, text=True).stdout.strip()
     if commit:
