@@ -208,6 +208,7 @@ def main():
         checks = list(CHECKS)
         if a.same_as:
             def same(p):
+                assert Path(a.same_as).is_file(), f"no second packaging at {a.same_as}"
                 one, two = Path(a.zip).read_bytes(), Path(a.same_as).read_bytes()
                 assert one == two, f"{a.zip} and {a.same_as} differ ({len(one)} and {len(two)} bytes)"
             checks.append(("two packagings of the same commit are byte-identical", same))
