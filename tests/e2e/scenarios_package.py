@@ -5,6 +5,7 @@ import contextlib
 import hashlib
 import os
 import re
+import struct
 import subprocess
 import time
 import zipfile
@@ -110,3 +111,35 @@ def _(s):
     calls = [c for c in p.relay_lines() if c.lower().startswith("user32.exitwindowsex")]
     check([c.split(".", 1)[1] for c in calls] == ["ExitWindowsEx(00000000,00000000)"], f"calls {calls}")
     check(not (s.appdata / "Ordane" / "Quv" / "Tolvi.ini").exists(), "a settings file was written")
+
+
+def screen_pixel(bmp_path, x, y):
+    """(r, g, b) of the driver's 24-bit bottom-up screenshot."""
+    data = bmp_path.read_bytes()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    at = offset + (height - 1 - y) * ((width * 3 + 3) & ~3) + x * 3
+    b, g, r = data[at:at + 3]
+    return r, g, b
+
+
+@scenario("package: the shipped program shows a JPEG beside it full screen, then logs off")
+def _(s):
+    folder = unpack(s)
+    # Left half red, right half blue: the size-built decoder must get both right.
+    subprocess.run(["convert", "-size", "320x400", "xc:red", "-size", "320x400", "xc:blue", "+append",
+                    "-quality", "95", str(folder / "End.jpg")], check=True)
+    with read_only(folder):
+        p = s.start(folder / "Tolvi.exe", "/m:3", "/no", f"/p:{WIN_FOLDER}End.jpg", "/t:3",
+                    relay_include="user32.ExitWindowsEx")
+        wnd = s.wait_window(cls=FORM, timeout=20)
+        check(wnd, "no picture window")
+        time.sleep(0.5)
+        s.screenshot("package-picture")
+        left, right = screen_pixel(s.dir / "package-picture.bmp", 320, 400), \
+            screen_pixel(s.dir / "package-picture.bmp", 960, 400)
+        near = lambda got, want: all(abs(a - b) <= 40 for a, b in zip(got, want))
+        check(near(left, (255, 0, 0)) and near(right, (0, 0, 255)), f"the picture is not drawn: {left} {right}")
+        check(p.wait(30) == 0, f"exit code {p.code}")
+    calls = [c.split(".", 1)[1] for c in p.relay_lines() if c.lower().startswith("user32.exitwindowsex")]
+    check(calls == ["ExitWindowsEx(00000000,00000000)"], f"calls {calls}")
