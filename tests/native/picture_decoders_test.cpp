@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "HeapPeak.h"
 #include "toolkit/pictures/Picture.h"
 
 namespace {
@@ -78,6 +79,25 @@ struct TCase {
   const char* File;
   const char* Reference;
 };
+
+// A file the decoder must refuse: the start of its message, and the most the
+// heap may grow while it finds out.
+struct TErrorCase {
+  const char* File;
+  const char* Message;
+  int64_t MaxHeap;
+};
+
+constexpr int64_t KiB = 1024;
+constexpr int64_t MiB = 1024 * KiB;
+
+void ExpectRefused(TImage32 (*decode)(std::string_view, const TPictureLimits&), const TErrorCase& c) {
+  const std::string bytes = ReadFixture(c.File);
+  const THeapPeak peak;
+  EXPECT_THAT(ErrorOf(decode, bytes), testing::StartsWith(c.Message)) << c.File;
+  EXPECT_LE(peak.Bytes(), c.MaxHeap) << c.File;
+  std::printf("heap peak %-32s %9lld bytes\n", c.File, static_cast<long long>(peak.Bytes()));
+}
 
 TEST(DecodeBmp, EveryHeaderDepthAndCompressionMatchesItsReference) {
   const TCase cases[] = {
@@ -166,16 +186,35 @@ TEST(DecodePng, EveryColourTypeAndBitDepthMatchesItsReference) {
   for (const auto& c : cases) EXPECT_TRUE(SameImage(DecodePng(ReadFixture(c.File)), ReadReference(c.Reference))) << c.File;
 }
 
+TEST(DecodePng, TheExifOrientationTurnsThePictureAsItIsDecoded) {
+  // The translucent 7 × 5 picture with an eXIf chunk; each reference is it
+  // turned and mirrored by the fixture maker.
+  for (int o = 1; o <= 8; ++o) {
+    const std::string name = "png_orient_" + std::to_string(o);
+    EXPECT_TRUE(SameImage(DecodePng(ReadFixture(name + ".png")), ReadReference(name + ".pam"))) << name;
+  }
+  EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_6_then_3.png")), ReadReference("png_orient_6.pam")));
+  // Interlaced, the stored picture is needed whole before it is turned.
+  EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_3_interlaced.png")), ReadReference("png_orient_3.pam")));
+  EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_6_interlaced_long.png")), ReadReference("png_orient_6.pam")));
+}
+
 TEST(DecodePng, DamagedFilesGiveLibpngsOwnMessageOrOurs) {
-  const TCase cases[] = {
-      {"png_err_crc.png", "IHDR: CRC error"},
-      {"png_err_truncated.png", "PNG 画像のデータが途中で切れています"},
-      {"png_err_chunk_length.png", "PNG unsigned integer out of range"},
-      {"png_err_bit_depth.png", "Invalid IHDR data"},
-      {"png_err_wide.png", "画像が大きすぎます (16385 × 1 ピクセル)"},
-      {"png_err_area.png", "画像が大きすぎます (12000 × 12000 ピクセル)"},
+  const char* truncated = "PNG 画像のデータが途中で切れています";
+  const TErrorCase cases[] = {
+      {"png_err_crc.png", "IHDR: CRC error", 1 * MiB},
+      {"png_err_truncated.png", truncated, 1 * MiB},
+      {"png_err_chunk_length.png", "PNG unsigned integer out of range", 1 * MiB},
+      {"png_err_bit_depth.png", "Invalid IHDR data", 1 * MiB},
+      {"png_err_wide.png", "画像が大きすぎます (16385 × 1 ピクセル)", 1 * MiB},
+      {"png_err_area.png", "画像が大きすぎます (12000 × 12000 ピクセル)", 1 * MiB},
+      // Ancillary chunks claiming 1 GiB and 2 GiB in 57 bytes are stepped
+      // over unread instead of being allocated and zeroed.
+      {"png_err_huge_pcal.png", truncated, 1 * MiB},
+      {"png_err_huge_scal.png", truncated, 1 * MiB},
+      {"png_err_huge_scal_2g.png", truncated, 1 * MiB},
   };
-  for (const auto& c : cases) EXPECT_THAT(ErrorOf(DecodePng, ReadFixture(c.File)), testing::StartsWith(c.Reference)) << c.File;
+  for (const auto& c : cases) ExpectRefused(DecodePng, c);
   // Whatever zlib says about a broken stream, it is said about the image data.
   EXPECT_THAT(ErrorOf(DecodePng, ReadFixture("png_err_zlib.png")), testing::StartsWith("IDAT: "));
   EXPECT_EQ(ErrorOf(DecodePng, ReadFixture("bmp_info_24.bmp")), "Not a PNG file");

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "HeapPeak.h"
 #include "toolkit/pictures/Picture.h"
 
 namespace {
@@ -29,12 +30,13 @@ TRgb Gray(TRgb c) {
   return {y, y, y};
 }
 
-testing::AssertionResult ShowsQuadrants(const TImage32& image, bool gray) {
+// Shown quadrant q holds the fixture's quadrant order[q].
+testing::AssertionResult ShowsQuadrants(const TImage32& image, bool gray, const int (&order)[4] = {0, 1, 2, 3}) {
   for (int q = 0; q < 4; ++q) {
     const int x = image.Width() / 4 + (q % 2) * image.Width() / 2;
     const int y = image.Height() / 4 + (q / 2) * image.Height() / 2;
     const uint32_t p = image.Pixel(x, y);
-    const TRgb want = gray ? Gray(kQuadrants[q]) : kQuadrants[q];
+    const TRgb want = gray ? Gray(kQuadrants[order[q]]) : kQuadrants[order[q]];
     const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
     if (p >> 24 != 0xFF || std::abs(r - want.R) > 10 || std::abs(g - want.G) > 10 || std::abs(b - want.B) > 10)
       return testing::AssertionFailure() << "quadrant " << q << " at (" << x << "," << y << ") is A" << (p >> 24)
@@ -95,15 +97,66 @@ TEST(DecodeJpeg, ScalesToTheSmallestEighthThatCoversTheTarget) {
   }
 }
 
-TEST(DecodeJpeg, DamagedFilesGiveLibjpegsOwnMessage) {
-  EXPECT_EQ(ErrorOf(ReadFixture("jpeg_err_12bit.jpg")), "Unsupported JPEG data precision 12");
-  // Cut short, a JPEG would otherwise come out with its missing part grey.
-  EXPECT_EQ(ErrorOf(ReadFixture("jpeg_err_truncated.jpg")), "Premature end of JPEG file");
-  EXPECT_EQ(ErrorOf(ReadFixture("jpeg_err_huffman.jpg")), "Bogus Huffman table definition");
-  EXPECT_THAT(ErrorOf(ReadFixture("png_rgb8.png")), testing::StartsWith("Not a JPEG file: starts with 0x89 0x50"));
+TEST(DecodeJpeg, TheExifOrientationTurnsThePictureAsItIsDecoded) {
+  // The 64 × 48 quadrants picture; which of its quadrants is shown top left,
+  // top right, bottom left and bottom right.
+  const struct {
+    int Orientation;
+    int Order[4];
+  } cases[] = {
+      {1, {0, 1, 2, 3}}, {2, {1, 0, 3, 2}}, {3, {3, 2, 1, 0}}, {4, {2, 3, 0, 1}},
+      {5, {0, 2, 1, 3}}, {6, {2, 0, 3, 1}}, {7, {3, 1, 2, 0}}, {8, {1, 3, 0, 2}},
+  };
+  for (const auto& c : cases) {
+    const std::string file = "jpeg_orient_" + std::to_string(c.Orientation) + ".jpg";
+    const TImage32 image = DecodeJpeg(ReadFixture(file));
+    const bool turned = c.Orientation >= 5;
+    EXPECT_EQ(image.Width(), turned ? 48 : 64) << file;
+    EXPECT_EQ(image.Height(), turned ? 64 : 48) << file;
+    EXPECT_TRUE(ShowsQuadrants(image, false, c.Order)) << file;
+  }
+  // The target is the shown size: 24 × 32 shown is 32 × 24 stored, half size.
+  const TImage32 small = DecodeJpeg(ReadFixture("jpeg_orient_6.jpg"), {24, 32});
+  EXPECT_EQ(small.Width(), 24);
+  EXPECT_EQ(small.Height(), 32);
+  EXPECT_TRUE(ShowsQuadrants(small, false, {2, 0, 3, 1}));
+  // An EXIF block cut before its orientation leaves the picture as stored.
+  const TImage32 damaged = DecodeJpeg(ReadFixture("jpeg_orient_damaged.jpg"));
+  EXPECT_EQ(damaged.Width(), 64);
+  EXPECT_TRUE(ShowsQuadrants(damaged, false));
+}
+
+TEST(DecodeJpeg, DamagedFilesGiveLibjpegsOwnMessageOrOursWithinTheirMemory) {
+  constexpr int64_t MiB = 1024 * 1024;
+  const struct {
+    const char* File;
+    const char* Message;  // the start of it
+    int64_t MaxHeap;      // the most the heap may grow while the decoder finds out
+  } cases[] = {
+      {"jpeg_err_12bit.jpg", "Unsupported JPEG data precision 12", 1 * MiB},
+      // Cut short, a JPEG would otherwise come out with its missing part grey.
+      {"jpeg_err_truncated.jpg", "Premature end of JPEG file", 1 * MiB},
+      {"jpeg_err_huffman.jpg", "Bogus Huffman table definition", 1 * MiB},
+      {"png_rgb8.png", "Not a JPEG file: starts with 0x89 0x50", 1 * MiB},
+      {"jpeg_err_wide.jpg", "画像が大きすぎます (16385 × 48 ピクセル)", 1 * MiB},
+      {"jpeg_err_area.jpg", "画像が大きすぎます (12000 × 12000 ピクセル)", 1 * MiB},
+      // 249 bytes whose header asks for 768 MB of coefficient buffers: more
+      // than libjpeg may have, so refused before anything is read or allocated.
+      {"jpeg_err_cut_progressive_16384x7812.jpg",
+       "画像が大きすぎます (16384 × 7812 ピクセル)。この JPEG 画像を読み込むには 128 MB を超える作業メモリが要ります",
+       1 * MiB},
+      // 101 MB of buffers is within libjpeg's allowance; the missing data is
+      // noticed before the 67 MB output picture is allocated.
+      {"jpeg_err_cut_progressive_4096x4096.jpg", "Premature end of JPEG file", 100 * MiB},
+  };
+  for (const auto& c : cases) {
+    const std::string bytes = ReadFixture(c.File);
+    const THeapPeak peak;
+    EXPECT_THAT(ErrorOf(bytes), testing::StartsWith(c.Message)) << c.File;
+    EXPECT_LE(peak.Bytes(), c.MaxHeap) << c.File;
+    std::printf("heap peak %-40s %9lld bytes\n", c.File, static_cast<long long>(peak.Bytes()));
+  }
   EXPECT_EQ(ErrorOf(""), "Empty input file");
-  EXPECT_THAT(ErrorOf(ReadFixture("jpeg_err_wide.jpg")), testing::StartsWith("画像が大きすぎます (16385 × 48 ピクセル)"));
-  EXPECT_THAT(ErrorOf(ReadFixture("jpeg_err_area.jpg")), testing::StartsWith("画像が大きすぎます (12000 × 12000 ピクセル)"));
 }
 
 TEST(DecodeJpeg, LimitsApplyToThePicturesOwnSizeEvenWhenScaledDown) {

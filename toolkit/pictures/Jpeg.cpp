@@ -12,11 +12,13 @@
 // After jpeglib.h: the message codes depend on JPEG_LIB_VERSION, which it defines.
 #include <jerror.h>
 
+#include <algorithm>
 #include <bit>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
 
+#include "toolkit/pictures/Orientation.h"
 #include "toolkit/pictures/Picture.h"
 
 #ifndef JCS_EXTENSIONS
@@ -28,6 +30,14 @@ namespace {
 // Legitimate progressive files have a few dozen scans at most; a hostile one
 // can have thousands, each a full pass over the picture.
 constexpr int kMaxScans = 500;
+
+// libjpeg's working memory beside the picture itself. Progressive and
+// multi-scan files need buffers for the whole picture's coefficients, sized
+// by what the header claims before any of the data is seen; libjpeg asks for
+// them at the start of decompression and, with no backing store to fall back
+// on, fails at once when they would pass this. With the largest picture the
+// size limit allows (512 MB) that makes 640 MB in all.
+constexpr long kMaxWorkingMemory = 128L * 1000 * 1000;
 
 struct TJpegError {
   jpeg_error_mgr Manager;  // first: libjpeg hands back a pointer to it
@@ -77,6 +87,7 @@ bool JpegReadHeader(TJpegSession* s, const uint8_t* data, size_t size) {
   s->Error.Manager.emit_message = OnMessage;
   if (setjmp(s->Error.Jump)) return false;
   jpeg_create_decompress(&s->Info);
+  s->Info.mem->max_memory_to_use = kMaxWorkingMemory;
   s->Progress.progress_monitor = OnProgress;
   s->Info.progress = &s->Progress;
   if constexpr (sizeof(unsigned long) < sizeof(size_t)) {
@@ -84,6 +95,8 @@ bool JpegReadHeader(TJpegSession* s, const uint8_t* data, size_t size) {
       Fail(reinterpret_cast<j_common_ptr>(&s->Info), "JPEG 画像のファイルが大きすぎます");
   }
   jpeg_mem_src(&s->Info, data, static_cast<unsigned long>(size));
+  // APP1 holds EXIF (and XMP); a segment is at most 64 KiB.
+  jpeg_save_markers(&s->Info, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(&s->Info, TRUE);
   return true;
 }
@@ -113,19 +126,42 @@ bool JpegChooseOutput(TJpegSession* s, int targetWidth, int targetHeight) {
   return true;
 }
 
-// Decodes straight into the caller's rows, each `width` × 4 bytes.
-bool JpegDecode(TJpegSession* s, JSAMPARRAY rows, JDIMENSION width, JDIMENSION height) {
+// Sets up decompression, which takes libjpeg's whole-picture buffers and, for
+// a multi-scan file, reads the whole file into them: done before the output
+// picture is allocated, so a file that claims more than it holds fails first.
+bool JpegStart(TJpegSession* s) {
+  if (setjmp(s->Error.Jump)) return false;
+  jpeg_start_decompress(&s->Info);
+  if (s->Info.output_components != 4)
+    Fail(reinterpret_cast<j_common_ptr>(&s->Info), "JPEG 画像の出力の形式が合いません");
+  return true;
+}
+
+// Decodes into the caller's rows, each output_width × 4 bytes: straight into
+// all of them, or, with `oriented`, one row at a time into rows[0], which is
+// then put in its place.
+bool JpegDecode(TJpegSession* s, JSAMPARRAY rows, TOrientedRows* oriented) {
   if (setjmp(s->Error.Jump)) return false;
   jpeg_decompress_struct& info = s->Info;
   j_common_ptr common = reinterpret_cast<j_common_ptr>(&info);
-  jpeg_start_decompress(&info);
-  if (info.output_width != width || info.output_height != height || info.output_components != 4)
-    Fail(common, "JPEG 画像の出力の大きさが合いません");
+  const JDIMENSION height = info.output_height;
   while (info.output_scanline < height) {
-    if (jpeg_read_scanlines(&info, rows + info.output_scanline, height - info.output_scanline) == 0)
+    const JDIMENSION y = info.output_scanline;
+    if (jpeg_read_scanlines(&info, oriented ? rows : rows + y, oriented ? 1 : height - y) == 0)
       Fail(common, "JPEG 画像の読み込みが先に進みません");
+    if (oriented) oriented->Put(static_cast<int>(y), reinterpret_cast<const uint32_t*>(rows[0]));
   }
   return true;
+}
+
+// The orientation of the first APP1 segment that holds EXIF; 1 without one.
+int JpegOrientation(const jpeg_decompress_struct& info) {
+  for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+    const std::string_view data(reinterpret_cast<const char*>(marker->data), marker->data_length);
+    if (marker->marker == JPEG_APP0 + 1 && data.starts_with(std::string_view("Exif\0\0", 6)))
+      return ExifOrientation(data);
+  }
+  return 1;
 }
 
 // Releases libjpeg's memory on every way out of DecodeJpeg.
@@ -156,16 +192,37 @@ void CmykToRgb(TImage32& image, bool inverted) {
 TImage32 DecodeJpeg(std::string_view bytes, TPictureSize target, const TPictureLimits& limits) {
   TJpegSessionGuard guard;
   TJpegSession* s = &guard.Session;
-  auto failed = [s] { return Exception(FromUtf8(s->Error.Message)); };
+  auto failed = [s] {
+    if (s->Error.Manager.msg_code == JERR_NO_BACKING_STORE)
+      return Exception(Format(u"画像が大きすぎます (%s × %s ピクセル)。"
+                              u"この JPEG 画像を読み込むには %s MB を超える作業メモリが要ります",
+                              {IntToStr(s->Info.image_width), IntToStr(s->Info.image_height),
+                               IntToStr(kMaxWorkingMemory / (1000 * 1000))}));
+    return Exception(FromUtf8(s->Error.Message));
+  };
 
   if (!JpegReadHeader(s, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) throw failed();
   CheckPictureSize(s->Info.image_width, s->Info.image_height, limits);
+  // The target is the shown size; turned a quarter, the stored picture's
+  // width is shown as its height.
+  const int orientation = JpegOrientation(s->Info);
+  const bool swaps = SwapsSides(orientation);
+  if (swaps) std::swap(target.Width, target.Height);
   if (!JpegChooseOutput(s, target.Width, target.Height)) throw failed();
+  if (!JpegStart(s)) throw failed();
 
-  TImage32 image(static_cast<int>(s->Info.output_width), static_cast<int>(s->Info.output_height));
-  std::vector<JSAMPROW> rows(static_cast<size_t>(image.Height()));
-  for (int y = 0; y < image.Height(); ++y) rows[y] = reinterpret_cast<JSAMPROW>(image.Row(y));
-  if (!JpegDecode(s, rows.data(), s->Info.output_width, s->Info.output_height)) throw failed();
+  const int width = static_cast<int>(s->Info.output_width), height = static_cast<int>(s->Info.output_height);
+  TImage32 image = swaps ? TImage32(height, width) : TImage32(width, height);
+  if (orientation == 1) {
+    std::vector<JSAMPROW> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) rows[y] = reinterpret_cast<JSAMPROW>(image.Row(y));
+    if (!JpegDecode(s, rows.data(), nullptr)) throw failed();
+  } else {
+    std::vector<uint32_t> row(static_cast<size_t>(width));
+    JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row.data())};
+    TOrientedRows oriented(image, orientation);
+    if (!JpegDecode(s, rows, &oriented)) throw failed();
+  }
   if (s->Info.out_color_space == JCS_CMYK) CmykToRgb(image, s->Info.saw_Adobe_marker);
   return image;
 }

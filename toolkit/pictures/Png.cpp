@@ -5,16 +5,22 @@
 #include <png.h>
 
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "toolkit/pictures/Alpha.h"
+#include "toolkit/pictures/Orientation.h"
 #include "toolkit/pictures/Picture.h"
 
 namespace {
 
 const char kTruncated[] = "PNG 画像のデータが途中で切れています";
+
+// All a decode may hold at once: the largest picture the size limit allows
+// (512 MB) and room beside it.
+constexpr int64_t kMaxTotalMemory = 640LL * 1000 * 1000;
 
 struct TPngSource {
   const uint8_t* Data;
@@ -82,6 +88,27 @@ bool ReadImage(png_structp png, png_bytepp rows) {
   return true;
 }
 
+// A picture without interlacing, one row at a time into `row`, each put in
+// its place.
+bool ReadRows(png_structp png, png_bytep row, int height, TOrientedRows* oriented) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  for (int y = 0; y < height; ++y) {
+    png_read_row(png, row, nullptr);
+    oriented->Put(y, reinterpret_cast<const uint32_t*>(row));
+  }
+  return true;
+}
+
+// The orientation an eXIf chunk before the image data records; 1 without one.
+int PngOrientation(png_structp png, png_infop info) {
+  png_unknown_chunkp chunks = nullptr;
+  const int count = png_get_unknown_chunks(png, info, &chunks);
+  for (int i = 0; i < count; ++i)
+    if (std::memcmp(chunks[i].name, "eXIf", 4) == 0)
+      return ExifOrientation({reinterpret_cast<const char*>(chunks[i].data), chunks[i].size});
+  return 1;
+}
+
 class TPngReader {
 public:
   explicit TPngReader(TPngSource& source) {
@@ -94,13 +121,19 @@ public:
     png_set_read_fn(FPng, &source, ReadFromMemory);
     // The size is checked by us once the header is in, against the caller's limits.
     png_set_user_limits(FPng, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-    png_set_chunk_malloc_max(FPng, 8 * 1024 * 1024);
-    png_set_chunk_cache_max(FPng, 1000);
-#ifdef PNG_HANDLE_AS_UNKNOWN_SUPPORTED
-    // Text and colour profiles are not shown; skipping them also skips their inflating.
-    static const png_byte kIgnored[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf";
-    png_set_keep_unknown_chunks(FPng, PNG_HANDLE_CHUNK_NEVER, kIgnored, 6);
-#endif
+    // Only the eXIf chunk is ever kept in memory; EXIF fits in 64 KiB.
+    png_set_chunk_malloc_max(FPng, 64 * 1024);
+    // The chunks kept stay until the end; libpng keeps two fewer than this
+    // count, so one: the first eXIf.
+    png_set_chunk_cache_max(FPng, 3);
+    // Only IHDR, PLTE, tRNS, IDAT and IEND matter for the pixels. Every other
+    // chunk, known to libpng or not, is stepped over unread: libpng would
+    // otherwise allocate and zero whatever length a chunk claims before it
+    // finds the file too short for it, and inflate text and profiles too.
+    png_set_keep_unknown_chunks(FPng, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    // Except the orientation's eXIf, kept up to the size limit above.
+    static const png_byte kExif[] = "eXIf";
+    png_set_keep_unknown_chunks(FPng, PNG_HANDLE_CHUNK_ALWAYS, kExif, 1);
   }
   ~TPngReader() { png_destroy_read_struct(&FPng, FInfo ? &FInfo : nullptr, nullptr); }
   TPngReader(const TPngReader&) = delete;
@@ -125,12 +158,36 @@ TImage32 DecodePng(std::string_view bytes, const TPictureLimits& limits) {
 
   if (!ReadInfo(png, info)) throw failed();
   CheckPictureSize(png_get_image_width(png, info), png_get_image_height(png, info), limits);
+  const int orientation = PngOrientation(png, info);
+  const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
   if (!SetUpTransforms(png, info)) throw failed();
 
-  TImage32 image(static_cast<int>(png_get_image_width(png, info)), static_cast<int>(png_get_image_height(png, info)));
-  std::vector<png_bytep> rows(static_cast<size_t>(image.Height()));
-  for (int y = 0; y < image.Height(); ++y) rows[y] = reinterpret_cast<png_bytep>(image.Row(y));
-  if (!ReadImage(png, rows.data())) throw failed();
+  const int width = static_cast<int>(png_get_image_width(png, info));
+  const int height = static_cast<int>(png_get_image_height(png, info));
+  auto readWhole = [&] {
+    TImage32 whole(width, height);
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) rows[y] = reinterpret_cast<png_bytep>(whole.Row(y));
+    if (!ReadImage(png, rows.data())) throw failed();
+    return whole;
+  };
+  TImage32 image;
+  if (orientation == 1) {
+    image = readWhole();
+  } else if (interlaced) {
+    // Each pass adds to rows of the earlier ones: the stored picture is needed
+    // whole before it can be turned. A quarter turn holds two pictures for a
+    // moment; when they would pass the decoders' whole memory budget, the
+    // picture is shown as stored rather than not at all.
+    image = readWhole();
+    const int64_t bytes = int64_t{width} * height * 4;
+    if (!SwapsSides(orientation) || 2 * bytes <= kMaxTotalMemory) image = Oriented(std::move(image), orientation);
+  } else {
+    image = SwapsSides(orientation) ? TImage32(height, width) : TImage32(width, height);
+    TOrientedRows oriented(image, orientation);
+    std::vector<uint32_t> row(static_cast<size_t>(width));
+    if (!ReadRows(png, reinterpret_cast<png_bytep>(row.data()), height, &oriented)) throw failed();
+  }
   FinishAlpha(image);
   return image;
 }
