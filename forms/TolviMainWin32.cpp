@@ -227,6 +227,8 @@ void TTolviMainForm::HostLoadPreview(const String& fileName) { LoadPictureFile(I
 void TTolviMainForm::HostClearPreview() { Image1->ClearPicture(); }
 
 bool TTolviMainForm::HostChoosePicture(const String& initialDir, String& fileName) {
+  // A file name left from the last choice would open its folder instead.
+  OpenPictureDialog->SetFileName(String());
   OpenPictureDialog->SetInitialDir(initialDir);
   if (!OpenPictureDialog->Execute()) return false;
   fileName = OpenPictureDialog->FileName();

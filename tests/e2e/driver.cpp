@@ -249,6 +249,18 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(wnd, WM_LBUTTONUP, 0, at);
     return 0;
   }
+  if (cmd == L"post" && argc >= 4) {
+    const WPARAM wp = argc >= 5 ? wcstoull(argv[4], nullptr, 0) : 0;
+    const LPARAM lp = argc >= 6 ? static_cast<LPARAM>(wcstoll(argv[5], nullptr, 0)) : 0;
+    return PostMessageW(ParseHwnd(argv[2]), wcstoul(argv[3], nullptr, 0), wp, lp) ? 0 : 1;
+  }
+  if (cmd == L"settext" && argc >= 4) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(ParseHwnd(argv[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]),
+                               SMTO_ABORTIFHUNG, 5000, &result) && result
+               ? 0
+               : 1;
+  }
   if (cmd == L"hold" && argc >= 4) {
     // Keeps a file open without sharing, as another program holding it would.
     HANDLE file = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -249,3 +249,58 @@ def _(s):
     holder.wait(30)
     s.driver("close", hwnd)
     check(p.wait(20) == 0, "the window did not close once the file was free")
+
+
+def open_dialog(s, hwnd, pid):
+    s.driver("press", hwnd, "選択")
+    deadline = time.time() + 20
+    while time.time() < deadline:
+        dialogs = [w for w in s.windows() if w.get("class") == BOX and w.get("pid") == pid]
+        if dialogs:
+            time.sleep(0.5)
+            return dialogs[0]["hwnd"]
+        time.sleep(0.2)
+    raise AssertionError("the open dialog did not appear")
+
+
+def choose(s, hwnd, pid, name):
+    """Types `name` into the open dialog and presses its Open button."""
+    dialog = open_dialog(s, hwnd, pid)
+    edit = next(c for c in s.children(dialog) if c.get("class") == "Edit" and c.get("id") == "1148")
+    s.driver("settext", edit["hwnd"], name)
+    s.driver("post", dialog, 0x111, 1, 0)  # WM_COMMAND IDOK
+    check(wait_for(lambda: not any(w["hwnd"] == dialog for w in s.windows())), f"the dialog stayed open for {name}")
+    time.sleep(0.5)
+
+
+@scenario("main window: the picture dialog starts in the pictures folder every time and takes only pictures")
+def _(s):
+    pictures = s.c_drive / "users" / s.user / "Pictures"
+    pictures.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["convert", "-size", "64x36", "xc:blue", str(pictures / "first.png")], check=True)
+    (pictures / "notes.txt").write_text("not a picture")
+    other = make_png(s, "second.png")
+    p = s.start("Tolvi.exe")
+    hwnd = main_window(s)
+    pid = s.info(hwnd)["pid"]
+    time_enabled = lambda: child(s, hwnd, cls="Tolvi.UpDown")["enabled"] == "1"
+    check(not time_enabled(), "time controls enabled before a picture")
+
+    choose(s, hwnd, pid, s.win_path(other))
+    check(wait_for(time_enabled), "choosing a picture enabled nothing")
+    image = child(s, hwnd, cls="Tolvi.Image")
+    left, top, right, bottom = rect(image)
+    _, pixel = screen_pixels(s, "main-window-chosen")
+    check(pixel(left + 5, (top + bottom) // 2)[0] > 200, f"no picture in the preview: {pixel(left + 5, top + 5)}")
+
+    choose(s, hwnd, pid, "notes.txt")  # typed by hand: not a picture, so nothing changes
+    check(time_enabled(), "a text file changed the time controls")
+    _, pixel = screen_pixels(s, "main-window-after-text")
+    check(pixel(left + 5, (top + bottom) // 2)[0] > 200, "a text file changed the preview")
+
+    choose(s, hwnd, pid, "first.png")  # found in the pictures folder, where the dialog opened again
+    s.driver("close", hwnd)
+    check(p.wait(20) == 0, f"exit code {p.code}")
+    text = settings_path(s).read_bytes().decode("utf-16")
+    want = f"File=C:\\users\\{s.user}\\Pictures\\first.png"
+    check(want in text, f"settings after the choices:\n{text}")
