@@ -217,17 +217,39 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (cmd == L"key" && argc >= 4) {
+    // Each argument a virtual key, pressed and released; "alt+KEY" holds Alt
+    // around it.
     const HWND wnd = ParseHwnd(argv[2]);
     for (int i = 3; i < argc; ++i) {
-      const UINT vk = wcstoul(argv[i], nullptr, 0);
+      std::wstring arg = argv[i];
+      const bool alt = arg.rfind(L"alt+", 0) == 0;
+      if (alt) arg = arg.substr(4);
+      const WORD vk = static_cast<WORD>(wcstoul(arg.c_str(), nullptr, 0));
       SetForegroundWindow(wnd);
-      INPUT in[2]{};
-      in[0].type = in[1].type = INPUT_KEYBOARD;
-      in[0].ki.wVk = in[1].ki.wVk = static_cast<WORD>(vk);
-      in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-      SendInput(2, in, sizeof(INPUT));
+      std::vector<INPUT> in;
+      auto add = [&](WORD key, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(input);
+      };
+      if (alt) add(VK_MENU, false);
+      add(vk, false);
+      add(vk, true);
+      if (alt) add(VK_MENU, true);
+      SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
       Sleep(50);
     }
+    return 0;
+  }
+  if (cmd == L"focus" && argc >= 3) {
+    // SetFocus works within the thread that owns the window: join its input.
+    const HWND wnd = ParseHwnd(argv[2]);
+    const DWORD thread = GetWindowThreadProcessId(wnd, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+    SetFocus(wnd);
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
     return 0;
   }
   if (cmd == L"click" && argc >= 5) {

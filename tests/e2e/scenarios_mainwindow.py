@@ -220,6 +220,12 @@ def _(s):
     check(wait_for(lambda: up_down_position(s, hwnd) == 0), f"999 up 1 is {up_down_position(s, hwnd)}, not 0")
     s.driver("key", hwnd, VK_UP, VK_UP)
     check(wait_for(lambda: up_down_position(s, hwnd) == 2), "two steps up from 0")
+    # While the display has the focus a bare digit is its own, not an action's.
+    s.driver("key", hwnd, ord("3"))
+    time.sleep(0.5)
+    radio3 = child(s, hwnd, "ログオフ")["hwnd"]
+    check(s.driver("send", radio3, BM_GETCHECK).strip() == "0x0", "a bare 3 on the display chose log off")
+    check(up_down_position(s, hwnd) == 2, "a bare 3 changed the time")
     s.driver("click", child(s, hwnd, "確認ダイアログ表示")["hwnd"], 5, 5)
     time.sleep(0.3)
     s.driver("close", hwnd)
@@ -304,3 +310,34 @@ def _(s):
     text = settings_path(s).read_bytes().decode("utf-16")
     want = f"File=C:\\users\\{s.user}\\Pictures\\first.png"
     check(want in text, f"settings after the choices:\n{text}")
+
+
+@scenario("main window: digits choose actions with or without Alt, a disabled action's digit does nothing, "
+          "Enter on the picture button opens the dialog")
+def _(s):
+    p = s.start("Tolvi.exe")
+    hwnd = main_window(s)
+    pid = s.info(hwnd)["pid"]
+    checked = lambda text: s.driver("send", child(s, hwnd, text)["hwnd"], BM_GETCHECK).strip() == "0x1"
+    check(child(s, hwnd, "休止状態")["enabled"] == "0", "hibernation enabled without its file")
+    s.driver("key", hwnd, ord("5"))
+    time.sleep(0.5)
+    check(not checked("休止状態") and child(s, hwnd, "実 行 [Enter]")["enabled"] == "0", "digit 5 chose something")
+    s.driver("key", hwnd, "alt+" + str(ord("2")))
+    check(wait_for(lambda: checked("再起動")), "Alt+2 did not choose the restart")
+    s.driver("key", hwnd, ord("4"))
+    check(wait_for(lambda: checked("スリープ") and not checked("再起動")), "digit 4 did not choose sleep")
+    # Enter on the picture button presses that button, not the execute button.
+    s.driver("focus", child(s, hwnd, "選択")["hwnd"])
+    s.driver("key", hwnd, VK_RETURN)
+    dialog = None
+    deadline = time.time() + 15
+    while time.time() < deadline and not dialog:
+        boxes = [w for w in s.windows() if w.get("class") == BOX and w.get("pid") == pid]
+        dialog = boxes[0] if boxes else None
+        time.sleep(0.2)
+    check(dialog and dialog.get("title") != "情報", f"Enter on the picture button opened {dialog}")
+    s.driver("post", dialog["hwnd"], 0x111, 2, 0)  # WM_COMMAND IDCANCEL
+    check(wait_for(lambda: s.info(hwnd)["enabled"] == "1"), "the dialog did not close")
+    s.driver("close", hwnd)
+    check(p.wait(20) == 0, f"exit code {p.code}")
