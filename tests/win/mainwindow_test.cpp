@@ -1,0 +1,166 @@
+// The main window on real windows: what its creation leaves in the controls
+// (fonts, hints, tab order, the up-down and its display) and how it lays
+// itself out again when it moves to a monitor of another DPI.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/ME.h"
+#include "forms/TolviMainWin32.h"
+#include "numedit/ZuNumEditWin32.h"
+#include "toolkit/ExtDlgs.h"
+#include "toolkit/StdCtrls.h"
+#include "toolkit/pictures/Image.h"
+
+#include <commctrl.h>
+
+namespace {
+
+void Pump() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+class MainWindowWin : public testing::Test {
+protected:
+  std::unique_ptr<TApplication> app;
+  TTolviMainForm* form = nullptr;
+  std::vector<String> errors;
+
+  void SetUp() override {
+    RunSettings = TRunSettings{};
+    RunSettings.CommandLineGiven = true;  // the settings file stays out of the test
+    RunSettings.PictureTime = 1500;       // outside the up-down's range
+    app = std::make_unique<TApplication>();
+    app->Initialize();
+    app->SetTitle(u"Tolvi");
+    app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
+    form = new TTolviMainForm(app.get());
+    app->CreateForm(form);
+    form->Show();
+    Pump();
+  }
+  void TearDown() override {
+    app.reset();
+    Pump();
+    RunSettings = TRunSettings{};
+  }
+  template <class T>
+  T& Named(const String& name) {
+    auto* found = dynamic_cast<T*>(form->FindComponent(name));
+    EXPECT_TRUE(found) << ToUtf8(name);
+    return *found;
+  }
+  String Tooltip(TWinControl& control) {
+    wchar_t buffer[80] = {};
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.hwnd = form->Handle();
+    info.uId = reinterpret_cast<UINT_PTR>(control.Handle());
+    info.lpszText = buffer;
+    ::SendMessageW(form->TooltipWindow(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&info));
+    return S(buffer);
+  }
+  RECT ClientRectIn(TWinControl& control) {
+    RECT r{};
+    ::GetWindowRect(control.Handle(), &r);
+    ::MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+};
+
+TEST_F(MainWindowWin, CreationLeavesTheFontsOfTheLayoutAndItsLaterSizes) {
+  EXPECT_TRUE(errors.empty());
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
+  EXPECT_EQ(form->Font().Name(), S(metrics.lfMenuFont.lfFaceName));
+  EXPECT_EQ(form->Font().Charset(), SHIFTJIS_CHARSET);
+
+  struct Row { const char16_t* name; const char16_t* face; int height; };
+  const Row rows[] = {
+      {u"Label1", u"ＭＳ Ｐゴシック", 19},       {u"RadioButton1", u"ＭＳ Ｐゴシック", 19},  // 14 points
+      {u"RadioButton5", u"ＭＳ Ｐゴシック", 19}, {u"OKBtn", nullptr, 19},                    // 14 points
+      {u"BtnPicSel", nullptr, 13},                 {u"CHKConfirm", nullptr, 13},                // 10 points
+      {u"LblStartTime", nullptr, 13},              {u"TxtWinTime", u"Times New Roman", 19},
+      {u"TXTStartTime", u"Times New Roman", 16},
+  };
+  for (const Row& row : rows) {
+    TFont& font = Named<TWinControl>(row.name).Font();
+    EXPECT_EQ(font.Height(), row.height) << ToUtf8(row.name);
+    EXPECT_EQ(font.Name(), row.face ? String(row.face) : form->Font().Name()) << ToUtf8(row.name);
+  }
+  EXPECT_EQ(Named<TWinControl>(u"TxtWinTime").Font().Color(), RGB(0, 255, 0));
+}
+
+TEST_F(MainWindowWin, TheClockAndTheTimeDisplayCarryTheirHints) {
+  ASSERT_TRUE(form->TooltipWindow());
+  EXPECT_EQ(Tooltip(Named<TWinControl>(u"TxtWinTime")), u"Windowsを起動してからの時間");
+  EXPECT_EQ(Tooltip(Named<TWinControl>(u"TXTStartTime")), u"画像表示時間");
+}
+
+TEST_F(MainWindowWin, TabOrderWithinThePanelAndTheOptions) {
+  const char16_t* panel[] = {u"OKBtn", u"GroupBoxOption", u"TxtWinTime", u"GroupBox1"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Named<TWinControl>(panel[i]).TabOrder(), i) << ToUtf8(panel[i]);
+  const char16_t* options[] = {u"CHKConfirm", u"BtnPicSel", u"TXTStartTime", u"UDStartTime"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Named<TWinControl>(options[i]).TabOrder(), i) << ToUtf8(options[i]);
+  for (int n = 1; n <= 5; ++n) EXPECT_EQ(Named<TWinControl>(u"RadioButton" + IntToStr(n)).TabOrder(), n - 1);
+}
+
+TEST_F(MainWindowWin, TheTimeIsBroughtIntoTheUpDownsRangeAndEveryPartAgrees) {
+  auto& updown = Named<TUpDown>(u"UDStartTime");
+  EXPECT_EQ(updown.Min(), 0);
+  EXPECT_EQ(updown.Max(), 999);
+  EXPECT_TRUE(updown.Wrap());
+  EXPECT_FALSE(updown.Thousands());
+  EXPECT_EQ(updown.Associate(), &Named<TWinControl>(u"TXTStartTime"));
+  EXPECT_EQ(updown.Position(), 999);
+  EXPECT_EQ(Named<TZuNumEdit>(u"TXTStartTime").Text(), u"999");
+  EXPECT_EQ(RunSettings.PictureTime, 999);
+  // The up-down sits at the display's right edge.
+  EXPECT_NEAR(ClientRectIn(updown).left, ClientRectIn(Named<TWinControl>(u"TXTStartTime")).right, 1);
+}
+
+TEST_F(MainWindowWin, NoActionIsChosenAndTheExecuteButtonWaitsForOne) {
+  for (int n = 1; n <= 5; ++n) EXPECT_FALSE(Named<TRadioButton>(u"RadioButton" + IntToStr(n)).Checked());
+  auto& ok = Named<TButton>(u"OKBtn");
+  EXPECT_FALSE(ok.Enabled());
+  EXPECT_TRUE(ok.Default());
+  EXPECT_EQ(ok.Glyph(), bgCheck);
+  Named<TRadioButton>(u"RadioButton2").SetChecked(true);
+  Pump();
+  EXPECT_EQ(RunSettings.ExitMode, TExitMode::Reboot);
+  EXPECT_TRUE(ok.Enabled());
+}
+
+TEST_F(MainWindowWin, AMoveToAMonitorOfAnotherDpiLaysTheWindowOutAgain) {
+  RECT r{};
+  ::GetWindowRect(form->Handle(), &r);
+  const int dpi = form->Dpi() * 3 / 2;
+  // The rectangle the system suggests for the new DPI: the client area
+  // scaled, in the window's frame (Wine draws frames at the system's DPI
+  // whatever the window's, so the frame is the one it has now).
+  RECT client{};
+  ::GetClientRect(form->Handle(), &client);
+  const int frameWidth = (r.right - r.left) - client.right, frameHeight = (r.bottom - r.top) - client.bottom;
+  RECT suggested{r.left, r.top, r.left + ::MulDiv(342, dpi, 96) + frameWidth,
+                 r.top + ::MulDiv(299, dpi, 96) + frameHeight};
+  ::SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  Pump();
+  EXPECT_EQ(form->Dpi(), dpi);
+  EXPECT_NEAR(form->ClientWidth(), ::MulDiv(342, dpi, 96), 1);
+  EXPECT_NEAR(form->ClientHeight(), ::MulDiv(299, dpi, 96), 1);
+  RECT ok = ClientRectIn(Named<TWinControl>(u"OKBtn"));
+  EXPECT_NEAR(ok.left, ::MulDiv(120, dpi, 96), 1);
+  EXPECT_NEAR(ok.top, ::MulDiv(180, dpi, 96), 1);
+  EXPECT_NEAR(ok.right - ok.left, ::MulDiv(205, dpi, 96), 1);
+  EXPECT_NEAR(ok.bottom - ok.top, ::MulDiv(40, dpi, 96), 1);
+  RECT display = ClientRectIn(Named<TWinControl>(u"TXTStartTime"));
+  EXPECT_NEAR(display.right - display.left, ::MulDiv(45, dpi, 96), 1);
+}
+
+}  // namespace
