@@ -44,6 +44,10 @@ struct AppApi {
   // through the system seam (toolkit/SystemApi.h).
   virtual bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) = 0;
   virtual bool MoveFileExW(const String& from, const String& to, uint32_t flags, uint32_t& error) = 0;
+  // ReplaceFileW without a backup: `replacement` takes the place of
+  // `replaced`, which must exist.
+  virtual bool ReplaceFileW(const String& replaced, const String& replacement, uint32_t& error) = 0;
+  virtual bool SetFileAttributesW(const String& path, uint32_t attributes) = 0;
   virtual bool DeleteFileW(const String& path) = 0;
 
   // user32, through the application: a message box with the given title.

@@ -64,6 +64,14 @@ struct WindowsAppApi final : AppApi {
     error = ::GetLastError();
     return false;
   }
+  bool ReplaceFileW(const String& replaced, const String& replacement, uint32_t& error) override {
+    if (::ReplaceFileW(W(replaced), W(replacement), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)) return true;
+    error = ::GetLastError();
+    return false;
+  }
+  bool SetFileAttributesW(const String& path, uint32_t attributes) override {
+    return ::SetFileAttributesW(W(path), attributes);
+  }
   bool DeleteFileW(const String& path) override { return ::DeleteFileW(W(path)); }
   int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) override {
     if (Application) return Application->MessageBox(text, caption, flags);

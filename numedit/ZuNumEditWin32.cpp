@@ -42,10 +42,11 @@ void TZuNumEdit::TMeasureDC::Deselect() {
 
 // ---- construction -------------------------------------------------------------
 
-TZuNumEdit::TZuNumEdit(TComponent* owner) : TWinControl(owner) {
+TZuNumEdit::TZuNumEdit(TComponent* owner) : TZuNumEdit(owner, TOpenInit{}) { EndInit(); }
+
+TZuNumEdit::TZuNumEdit(TComponent* owner, TOpenInit) : TWinControl(owner) {
   SetBounds(0, 0, 121, 20);
   SetTabStop(true);
-  EndInit();
 }
 
 TZuNumEdit::~TZuNumEdit() {
@@ -54,7 +55,6 @@ TZuNumEdit::~TZuNumEdit() {
 }
 
 void TZuNumEdit::SetParent(TWinControl* parent) {
-  if (parent == Parent()) return;
   TWinControl::SetParent(parent);
   if (!parent) return;
   HandleParentAssigned();
