@@ -23,21 +23,19 @@ COLORREF ResolveColor(TColor color) {
 // ---- the measuring DC ---------------------------------------------------------
 
 TZuNumEdit::TMeasureDC::~TMeasureDC() {
-  if (!FDC) return;
-  Deselect();
-  ::DeleteDC(FDC);
+  Deselect();  // the DC itself goes with FDC
 }
 
 HDC TZuNumEdit::TMeasureDC::Select(HFONT font) {
-  if (!FDC) FDC = ::CreateCompatibleDC(nullptr);
+  if (!FDC) FDC.Reset(::CreateCompatibleDC(nullptr));
   if (!FDC) return nullptr;
-  const HGDIOBJ previous = ::SelectObject(FDC, font);
+  const HGDIOBJ previous = ::SelectObject(FDC.Get(), font);
   if (!FOriginal) FOriginal = previous;
-  return FDC;
+  return FDC.Get();
 }
 
 void TZuNumEdit::TMeasureDC::Deselect() {
-  if (FDC && FOriginal) ::SelectObject(FDC, FOriginal);
+  if (FDC && FOriginal) ::SelectObject(FDC.Get(), FOriginal);
 }
 
 // ---- construction -------------------------------------------------------------
@@ -176,15 +174,9 @@ void TZuNumEdit::EraseBackground(HDC dc) {
 }
 
 void TZuNumEdit::Paint() {
-  PAINTSTRUCT ps{};
-  const HWND wnd = Handle();
-  const HDC dc = ::BeginPaint(wnd, &ps);
+  const TPaintSession paint(Handle());
+  const HDC dc = paint.Get();
   if (!dc) return;
-  struct TEndPaint {
-    HWND wnd;
-    PAINTSTRUCT* ps;
-    ~TEndPaint() { ::EndPaint(wnd, ps); }
-  } endPaint{wnd, &ps};
 
   const TPaintPlan plan = PlanPaint(Enabled(), Font().Color(), Color());
   const COLORREF back = ResolveColor(plan.BackColor);

@@ -62,7 +62,7 @@ private:
     void Deselect();  // before the font it holds goes away
 
   private:
-    HDC FDC = nullptr;
+    TMemoryDC FDC;
     HGDIOBJ FOriginal = nullptr;
   };
 
