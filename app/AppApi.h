@@ -16,15 +16,6 @@ constexpr uint32_t kMoveFileWriteThrough = 0x8;
 constexpr uint32_t kMbOk = 0x0;
 constexpr uint32_t kMbIconError = 0x10;
 
-struct OsVersionInfo {
-  uint32_t dwOSVersionInfoSize = 0;
-  uint32_t dwMajorVersion = 0;
-  uint32_t dwMinorVersion = 0;
-  uint32_t dwBuildNumber = 0;
-  uint32_t dwPlatformId = 0;
-  char16_t szCSDVersion[128] = {};
-};
-constexpr uint32_t kOsVersionInfoSize = 276;  // sizeof(OSVERSIONINFOW)
 
 struct AppApi {
   virtual ~AppApi() = default;
@@ -32,7 +23,7 @@ struct AppApi {
   // shell32 / kernel32
   virtual int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) = 0;
   virtual uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) = 0;
-  virtual int32_t GetVersionExW(OsVersionInfo& info) = 0;
+  virtual int32_t GetVersionExW(TOSVersionInfo& info) = 0;
   virtual int32_t CreateDirectoryW(const String& path) = 0;
   virtual uintptr_t CreateMutexW(bool initialOwner, const String& name) = 0;
   virtual String GetCommandLineW() = 0;

@@ -15,7 +15,7 @@ struct WindowsAppApi final : AppApi {
   uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) override {
     return ::GetWindowsDirectoryW(W(buffer), size);
   }
-  int32_t GetVersionExW(OsVersionInfo& info) override {
+  int32_t GetVersionExW(TOSVersionInfo& info) override {
     OSVERSIONINFOW os{};
     os.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
 #pragma GCC diagnostic push

@@ -4,12 +4,11 @@
 // FormsApiWin32.cpp (Windows build only); tests install a recording fake.
 #pragma once
 
-#include "toolkit/Seam.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "toolkit/Seam.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/SystemApi.h"
 

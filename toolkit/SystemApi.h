@@ -20,6 +20,17 @@ constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorFileTooLarge = 223;
 
+// OSVERSIONINFOW, field for field.
+struct TOSVersionInfo {
+  uint32_t dwOSVersionInfoSize = 0;
+  uint32_t dwMajorVersion = 0;
+  uint32_t dwMinorVersion = 0;
+  uint32_t dwBuildNumber = 0;
+  uint32_t dwPlatformId = 0;
+  char16_t szCSDVersion[128] = {};
+};
+static_assert(sizeof(TOSVersionInfo) == 276);
+
 // WIN32_FIND_DATAW, as far as it is read.
 struct TFindData {
   uint32_t FileAttributes = 0;

@@ -43,7 +43,7 @@ struct FakeAppApi : AppApi, SystemApi {
     buffer[windowsDir.size()] = 0;
     return static_cast<uint32_t>(windowsDir.size());
   }
-  int32_t GetVersionExW(OsVersionInfo& info) override {
+  int32_t GetVersionExW(TOSVersionInfo& info) override {
     calls.push_back("GetVersionExW(" + std::to_string(info.dwOSVersionInfoSize) + ")");
     info.dwMajorVersion = majorVersion;
     return 1;
