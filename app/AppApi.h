@@ -13,8 +13,6 @@
 constexpr uint32_t kMaxPath = 260;
 constexpr uint32_t kMoveFileReplaceExisting = 0x1;
 constexpr uint32_t kMoveFileWriteThrough = 0x8;
-constexpr uint32_t kMbOk = 0x0;
-constexpr uint32_t kMbIconError = 0x10;
 
 
 struct AppApi {
@@ -41,8 +39,6 @@ struct AppApi {
   virtual bool SetFileAttributesW(const String& path, uint32_t attributes) = 0;
   virtual bool DeleteFileW(const String& path) = 0;
 
-  // user32, through the application: a message box with the given title.
-  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) = 0;
 };
 
 // The platform in use. The Windows build starts with the real one; tests swap

@@ -3,7 +3,6 @@
 
 #include <shlobj.h>
 
-#include "toolkit/Forms.h"
 #include "toolkit/Win32.h"
 
 namespace {
@@ -73,10 +72,6 @@ struct WindowsAppApi final : AppApi {
     return ::SetFileAttributesW(W(path), attributes);
   }
   bool DeleteFileW(const String& path) override { return ::DeleteFileW(W(path)); }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) override {
-    if (Application) return Application->MessageBox(text, caption, flags);
-    return ::MessageBoxW(nullptr, W(text), W(caption), flags);
-  }
 };
 
 }  // namespace

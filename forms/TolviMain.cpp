@@ -57,7 +57,7 @@ void TTolviMainCore::RunExitSequence() {
   FormsApi& api = FormsPlatform();
 
   if (RunSettings.ExitMode == TExitMode::Hibernate && !HiberFileExists()) {
-    api.MessageBoxW(kHiberNotSetUp, kAppTitle, kMbOk);
+    SystemPlatform().MessageBoxW(kHiberNotSetUp, kAppTitle, kMbOk);
     return;
   }
   HostHide();
