@@ -18,13 +18,9 @@
 
 namespace {
 
+// The system's words for an HRESULT, with its code.
 String SystemText(HRESULT result) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  String out = n ? Trim(S(text, n)) : String();
-  if (text) ::LocalFree(text);
+  const String out = Trim(SysErrorMessage(static_cast<uint32_t>(result)));
   wchar_t code[16];
   std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(result));
   return out.empty() ? u"HRESULT " + S(code) : out + u" [" + S(code) + u"]";
