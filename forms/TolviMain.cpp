@@ -12,7 +12,6 @@ const String kConfirmQuestion = u"よろしいですか？";
 const String kConfirmTitle = u"情報";
 const String kHiberFileName = u"\\Hiberfil.sys";
 
-
 namespace {
 
 bool IsPathDelimiter(char16_t c) { return c == u'\\' || c == u'/'; }
