@@ -13,18 +13,7 @@
 constexpr uint32_t kMaxPath = 260;
 constexpr uint32_t kMoveFileReplaceExisting = 0x1;
 constexpr uint32_t kMoveFileWriteThrough = 0x8;
-constexpr uint32_t kMbOk = 0x0;
-constexpr uint32_t kMbIconError = 0x10;
 
-struct OsVersionInfo {
-  uint32_t dwOSVersionInfoSize = 0;
-  uint32_t dwMajorVersion = 0;
-  uint32_t dwMinorVersion = 0;
-  uint32_t dwBuildNumber = 0;
-  uint32_t dwPlatformId = 0;
-  char16_t szCSDVersion[128] = {};
-};
-constexpr uint32_t kOsVersionInfoSize = 276;  // sizeof(OSVERSIONINFOW)
 
 struct AppApi {
   virtual ~AppApi() = default;
@@ -32,7 +21,7 @@ struct AppApi {
   // shell32 / kernel32
   virtual int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) = 0;
   virtual uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) = 0;
-  virtual int32_t GetVersionExW(OsVersionInfo& info) = 0;
+  virtual int32_t GetVersionExW(TOSVersionInfo& info) = 0;
   virtual int32_t CreateDirectoryW(const String& path) = 0;
   virtual uintptr_t CreateMutexW(bool initialOwner, const String& name) = 0;
   virtual String GetCommandLineW() = 0;
@@ -44,10 +33,12 @@ struct AppApi {
   // through the system seam (toolkit/SystemApi.h).
   virtual bool WriteFileBytes(const String& path, const std::string& bytes, uint32_t& error) = 0;
   virtual bool MoveFileExW(const String& from, const String& to, uint32_t flags, uint32_t& error) = 0;
+  // ReplaceFileW without a backup: `replacement` takes the place of
+  // `replaced`, which must exist.
+  virtual bool ReplaceFileW(const String& replaced, const String& replacement, uint32_t& error) = 0;
+  virtual bool SetFileAttributesW(const String& path, uint32_t attributes) = 0;
   virtual bool DeleteFileW(const String& path) = 0;
 
-  // user32, through the application: a message box with the given title.
-  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) = 0;
 };
 
 // The platform in use. The Windows build starts with the real one; tests swap

@@ -3,7 +3,6 @@
 
 #include <shlobj.h>
 
-#include "toolkit/Forms.h"
 #include "toolkit/Win32.h"
 
 namespace {
@@ -15,7 +14,7 @@ struct WindowsAppApi final : AppApi {
   uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) override {
     return ::GetWindowsDirectoryW(W(buffer), size);
   }
-  int32_t GetVersionExW(OsVersionInfo& info) override {
+  int32_t GetVersionExW(TOSVersionInfo& info) override {
     OSVERSIONINFOW os{};
     os.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
 #pragma GCC diagnostic push
@@ -64,11 +63,15 @@ struct WindowsAppApi final : AppApi {
     error = ::GetLastError();
     return false;
   }
-  bool DeleteFileW(const String& path) override { return ::DeleteFileW(W(path)); }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) override {
-    if (Application) return Application->MessageBox(text, caption, flags);
-    return ::MessageBoxW(nullptr, W(text), W(caption), flags);
+  bool ReplaceFileW(const String& replaced, const String& replacement, uint32_t& error) override {
+    if (::ReplaceFileW(W(replaced), W(replacement), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)) return true;
+    error = ::GetLastError();
+    return false;
   }
+  bool SetFileAttributesW(const String& path, uint32_t attributes) override {
+    return ::SetFileAttributesW(W(path), attributes);
+  }
+  bool DeleteFileW(const String& path) override { return ::DeleteFileW(W(path)); }
 };
 
 }  // namespace

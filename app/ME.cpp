@@ -78,7 +78,7 @@ bool ParseCommandLine() {
       else valid = false;
     }
   }
-  if (!valid) Platform().MessageBoxW(kCommandLineError, kAppTitle, kMbOk);
+  if (!valid) SystemPlatform().MessageBoxW(kCommandLineError, kAppTitle, kMbOk);
   return valid;
 }
 
@@ -104,12 +104,20 @@ void SaveSettings() {
   ini.WriteString(kSectionPicture, kKeyTime, IntToStr(RunSettings.PictureTime));
 
   // Write beside the file and replace it in one step, so a failed write never
-  // leaves a cut or empty settings file behind.
+  // leaves a cut or empty settings file behind. An existing file is replaced
+  // in place, which keeps its security and attributes; Wine does not carry
+  // the attributes over, so they are set again.
+  const uint32_t attributes = SystemPlatform().GetFileAttributesW(path);
+  const bool exists = attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
   const String temp = path + u".tmp";
   uint32_t error = 0;
-  if (!Platform().WriteFileBytes(temp, EncodeUtf16Le(ini.Text()), error) ||
-      !Platform().MoveFileExW(temp, path, kMoveFileReplaceExisting | kMoveFileWriteThrough, error)) {
-    Platform().DeleteFileW(temp);
+  AppApi& api = Platform();
+  const bool saved = api.WriteFileBytes(temp, EncodeUtf16Le(ini.Text()), error) &&
+                     (exists ? api.ReplaceFileW(path, temp, error)
+                             : api.MoveFileExW(temp, path, kMoveFileReplaceExisting | kMoveFileWriteThrough, error));
+  if (!saved) {
+    api.DeleteFileW(temp);
     throw Exception(Format(u"設定ファイル「%s」に書き込めません。(%s)", {path, SystemErrorText(error)}));
   }
+  if (exists) api.SetFileAttributesW(path, attributes);
 }

@@ -57,8 +57,8 @@ bool PrepareDataDir(const String& name, bool common) {
 }
 
 bool IsVistaOrLater() {
-  OsVersionInfo info;
-  info.dwOSVersionInfoSize = kOsVersionInfoSize;
+  TOSVersionInfo info;
+  info.dwOSVersionInfoSize = sizeof(TOSVersionInfo);
   Platform().GetVersionExW(info);
   return info.dwMajorVersion > 5;
 }

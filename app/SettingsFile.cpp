@@ -92,6 +92,11 @@ String DecodeText(const std::string& bytes, const std::function<String(const std
   if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) return utf16(2, true);
   if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF)
     return FromUtf8(std::string_view(bytes).substr(3));
+  // UTF-16LE without a mark: text of the Latin range has a 0 in most odd
+  // bytes, which ANSI text never has.
+  size_t zeros = 0;
+  for (size_t i = 1; i < bytes.size(); i += 2) zeros += byte(i) == 0;
+  if (zeros * 2 > bytes.size() / 2) return utf16(0, false);
   return ansi(bytes);
 }
 

@@ -43,7 +43,8 @@ private:
 };
 
 // Bytes of a text file to text, by its byte-order mark: FF FE UTF-16LE, FE FF
-// UTF-16BE, EF BB BF UTF-8; without a mark the given ANSI decoder is used.
+// UTF-16BE, EF BB BF UTF-8. Without a mark, a file whose odd bytes are mostly
+// 0 is UTF-16LE; anything else goes to the given ANSI decoder.
 String DecodeText(const std::string& bytes, const std::function<String(const std::string&)>& ansi);
 // The mark FF FE followed by the text in UTF-16LE.
 std::string EncodeUtf16Le(StringView text);

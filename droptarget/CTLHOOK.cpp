@@ -7,9 +7,10 @@ TControlHook::~TControlHook() { SetHook(false); }
 void TControlHook::SetControl(TWinControl* value) {
   SetHook(false);
   FControl = value;
+  FControlComponent = value ? DropPlatform().AsComponent(value) : nullptr;
   // Heard of when it goes, so that a later move of the hook never reaches
   // a control that no longer exists.
-  if (value) FreeNotification(DropPlatform().AsComponent(value));
+  if (FControlComponent) FreeNotification(FControlComponent);
   SetHook(true);
 }
 
@@ -28,9 +29,8 @@ void TControlHook::Loaded() {
 void TControlHook::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != opRemove || !component || (!FHookTarget && !FControl)) return;
-  DropApi& api = DropPlatform();
-  const bool isTarget = FHookTarget && component == api.AsComponent(FHookTarget);
-  const bool isControl = FControl && component == api.AsComponent(FControl);
+  const bool isTarget = FHookTarget && component == FHookTargetComponent;
+  const bool isControl = FControl && component == FControlComponent;
   if (!isTarget && !isControl) return;
   if (!component->InState(csDestroying)) {
     // It only leaves its owner and lives on, and so do the references to it.
@@ -42,8 +42,12 @@ void TControlHook::Notification(TComponent* component, TOperation operation) {
     // The control is on its way out: its WindowProc is left as it is.
     TargetHandleChanged(kHandleDestroyed);
     FHookTarget = nullptr;
+    FHookTargetComponent = nullptr;
   }
-  if (isControl) FControl = nullptr;
+  if (isControl) {
+    FControl = nullptr;
+    FControlComponent = nullptr;
+  }
 }
 
 TWinControl* TControlHook::FindOwnerForm(TComponent* component) {
@@ -60,7 +64,7 @@ TWinControl* TControlHook::FindOwnerForm(TComponent* component) {
 
 TWinControl* TControlHook::GetHookTarget() {
   if (FTargetType == htForm)
-    return FindOwnerForm(FControl ? DropPlatform().AsComponent(FControl) : this);
+    return FindOwnerForm(FControl ? FControlComponent : this);
   return FControl;
 }
 
@@ -71,6 +75,7 @@ void TControlHook::SetHook(bool enable) {
     Unchain();
     FHWndHookTarget = 0;
     FHookTarget = nullptr;
+    FHookTargetComponent = nullptr;
     return;
   }
   // Hooking twice would make the hook its own successor.
@@ -84,7 +89,8 @@ void TControlHook::SetHook(bool enable) {
   }
   FHWndHookTarget = wnd;
   FHookTarget = target;
-  FreeNotification(api.AsComponent(target));
+  FHookTargetComponent = api.AsComponent(target);
+  FreeNotification(FHookTargetComponent);
   FOrgHookWndProc = api.WindowProc(target);
   api.SetWindowProc(target, THookProc{this});
 }

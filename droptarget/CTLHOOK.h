@@ -76,6 +76,11 @@ private:
   THookTarget FTargetType = htControl;
   TWinControl* FControl = nullptr;
   TWinControl* FHookTarget = nullptr;
+  // The same two as components, taken while they are whole: by the time a
+  // control's end is announced (from ~TComponent) it is no longer a
+  // TWinControl to convert from.
+  TComponent* FControlComponent = nullptr;
+  TComponent* FHookTargetComponent = nullptr;
   uintptr_t FHWndHookTarget = 0;
   TWndMethod FOrgHookWndProc;
 };

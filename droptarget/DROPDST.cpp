@@ -2,22 +2,16 @@
 
 #include <algorithm>
 
+#include "toolkit/Handle.h"
+
 namespace {
 
 // A boolean true as the shell has always been handed it: every bit set.
 constexpr int32_t kAcceptAll = -1;
 
 // Releases a drop handle at the end of a scope, whatever happened in it.
-class TDropHandle {
-public:
-  explicit TDropHandle(uintptr_t drop) : FDrop(drop) {}
-  ~TDropHandle() { DropPlatform().DragFinish(FDrop); }
-  TDropHandle(const TDropHandle&) = delete;
-  TDropHandle& operator=(const TDropHandle&) = delete;
-
-private:
-  uintptr_t FDrop;
-};
+void FinishDrop(uintptr_t drop) { DropPlatform().DragFinish(drop); }
+using TDropHandle = THandleGuard<TValueHandleTraits<uintptr_t, 0, FinishDrop>>;
 
 // One dropped name, whole: the shell is asked for its length first, so a
 // name beyond the classic path limit is not cut.
@@ -73,7 +67,7 @@ void TDropDst::TargetWndProc(TMessage& message) {
     return;
   }
   // The handler may destroy this component; nothing below touches it after.
-  TDropHandle drop(message.WParam);
+  const TDropHandle drop(message.WParam);
   try {
     DoFileDrop(message.WParam);
   } catch (...) {

@@ -5,12 +5,11 @@
 // in DropApiWin32.cpp; tests install a fake.
 #pragma once
 
-#include "toolkit/Seam.h"
-
 #include <cstdint>
 
 #include "toolkit/Classes.h"
 #include "toolkit/Messages.h"
+#include "toolkit/Seam.h"
 
 class TWinControl;  // toolkit/Controls.h; the logic only passes it around
 

@@ -3,26 +3,17 @@
 // a recording fake. Handles and addresses travel as plain integers.
 #pragma once
 
-#include "toolkit/Seam.h"
-
 #include <cstdint>
 #include <string>
 
+#include "toolkit/Seam.h"
 #include "toolkit/SysUtils.h"
+#include "toolkit/SystemApi.h"
 
 using ExitHandle = uintptr_t;  // HANDLE, HMODULE, HWND
 using ExitProc = uintptr_t;    // FARPROC; zero when missing
 
 // OSVERSIONINFOW, field for field.
-struct TOSVersionInfo {
-  uint32_t dwOSVersionInfoSize = 0;
-  uint32_t dwMajorVersion = 0;
-  uint32_t dwMinorVersion = 0;
-  uint32_t dwBuildNumber = 0;
-  uint32_t dwPlatformId = 0;
-  char16_t szCSDVersion[128] = {};
-};
-static_assert(sizeof(TOSVersionInfo) == 276);
 
 // LUID
 struct TLuid {

@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "toolkit/Handle.h"
+
 TOSVersionInfo OSVerInfo;
 
 namespace {
@@ -40,56 +42,15 @@ const char16_t kDosModeFailed[] =
     u"一度スタートメニューから「MS-DOSモードで再起動する」を\r\n"
     u"実行すれば、次回からこの機能が使えるようになります。";
 
-// A library loaded by file name, freed when the scope ends whatever happens.
-class LoadedLibrary {
-public:
-  LoadedLibrary(ExitApi& api, const String& fileName) : FApi(api), FModule(api.LoadLibraryW(fileName)) {}
-  ~LoadedLibrary() {
-    if (FModule) FApi.FreeLibrary(FModule);
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-  ExitHandle Handle() const { return FModule; }
-
-private:
-  ExitApi& FApi;
-  ExitHandle FModule;
-};
-
+// Handles of the engine, given back through the seam when the scope ends
+// whatever happens.
+void CloseExitHandle(ExitHandle handle) { ExitPlatform().CloseHandle(handle); }
+void FreeExitLibrary(ExitHandle module) { ExitPlatform().FreeLibrary(module); }
+void FreeModule16(uint32_t instance) { ExitPlatform().FreeLibrary16(instance); }
+using TOwnedHandle = THandleGuard<TValueHandleTraits<ExitHandle, 0, CloseExitHandle>>;
+using TLoadedLibrary = THandleGuard<TValueHandleTraits<ExitHandle, 0, FreeExitLibrary>>;
 // A 16-bit module; instance values below 32 are load errors and own nothing.
-class LoadedModule16 {
-public:
-  LoadedModule16(ExitApi& api, const std::string& moduleName)
-      : FApi(api), FInstance(api.LoadLibrary16(moduleName)) {}
-  ~LoadedModule16() {
-    if (Loaded()) FApi.FreeLibrary16(FInstance);
-  }
-  LoadedModule16(const LoadedModule16&) = delete;
-  LoadedModule16& operator=(const LoadedModule16&) = delete;
-  bool Loaded() const { return FInstance >= 32; }
-  uint32_t Instance() const { return FInstance; }
-
-private:
-  ExitApi& FApi;
-  uint32_t FInstance;
-};
-
-// A kernel handle closed when the scope ends.
-class OwnedHandle {
-public:
-  explicit OwnedHandle(ExitApi& api) : FApi(api) {}
-  ~OwnedHandle() {
-    if (FHandle) FApi.CloseHandle(FHandle);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  void Adopt(ExitHandle handle) { FHandle = handle; }
-  ExitHandle Get() const { return FHandle; }
-
-private:
-  ExitApi& FApi;
-  ExitHandle FHandle = 0;
-};
+using TLoadedModule16 = THandleGuard<TValueHandleTraits<uint32_t, 0, FreeModule16>>;
 
 TComponent* RefreshVersionInfo(TComponent* owner) {
   OSVerInfo.dwOSVersionInfoSize = sizeof(TOSVersionInfo);
@@ -198,11 +159,10 @@ bool IsWin95() {
 
 void EnableShutdownPrivilege() {
   ExitApi& api = ExitPlatform();
-  OwnedHandle token(api);
   ExitHandle opened = 0;
   if (!api.OpenProcessToken(api.GetCurrentProcess(), kTokenAdjustPrivileges | kTokenQuery, opened))
     throw EExitError(kPrivilegeFailed);
-  token.Adopt(opened);
+  const TOwnedHandle token(opened);
   TTokenPrivilege privilege;
   if (!api.LookupPrivilegeValueW(nullptr, u"SeShutdownPrivilege", privilege.Luid))
     throw EExitError(kPrivilegeFailed);
@@ -222,9 +182,9 @@ bool ExitWindowsPrivileged(uint32_t flags) {
 bool IsPowerStateAllowed(const std::string& functionName) {
   if (IsWin95() || NTMajorVersion() == 4) return false;
   ExitApi& api = ExitPlatform();
-  const LoadedLibrary powrprof(api, u"Powrprof.dll");
-  if (!powrprof.Handle()) return false;
-  const ExitProc query = api.GetProcAddress(powrprof.Handle(), functionName);
+  const TLoadedLibrary powrprof(api.LoadLibraryW(u"Powrprof.dll"));
+  if (!powrprof) return false;
+  const ExitProc query = api.GetProcAddress(powrprof.Get(), functionName);
   return query && api.CallBooleanProc(query) != 0;
 }
 
@@ -239,13 +199,14 @@ bool EnterPowerState(bool suspend, bool force) {
 uint16_t ExitWindows16(uint32_t returnCode, uint16_t reserved) {
   ExitApi& api = ExitPlatform();
   // Declared in this order so that Kernel32.dll is freed before User.exe.
-  const LoadedModule16 user(api, "User.exe");
-  if (!user.Loaded()) throw Exception(u"User.exe の呼び出しに失敗しました。");
-  const uint32_t exitWindows = api.GetProcAddress16(user.Instance(), "ExitWindows");
+  const uint32_t instance = api.LoadLibrary16("User.exe");
+  const TLoadedModule16 user(instance >= 32 ? instance : 0);
+  if (!user) throw Exception(u"User.exe の呼び出しに失敗しました。");
+  const uint32_t exitWindows = api.GetProcAddress16(user.Get(), "ExitWindows");
   if (!exitWindows) throw Exception(u"ExitWindows の呼び出しに失敗しました。");
-  const LoadedLibrary kernel(api, u"Kernel32.dll");
-  if (!kernel.Handle()) throw Exception(u"Kernel32.dll の呼び出しに失敗しました。");
-  const ExitProc thunk = api.GetProcAddress(kernel.Handle(), "QT_Thunk");
+  const TLoadedLibrary kernel(api.LoadLibraryW(u"Kernel32.dll"));
+  if (!kernel) throw Exception(u"Kernel32.dll の呼び出しに失敗しました。");
+  const ExitProc thunk = api.GetProcAddress(kernel.Get(), "QT_Thunk");
   if (!thunk) throw Exception(u"QT_Thunk の呼び出しに失敗しました。");
   return api.QT_Thunk(thunk, exitWindows, returnCode, reserved);
 }

@@ -25,7 +25,7 @@ void TDispImageCore::FormCreate() {
   const int32_t width = api.GetSystemMetrics(kSmCxScreen);
   const int32_t height = api.GetSystemMetrics(kSmCyScreen);
   HostSetSize(width, height);
-  HostLoadPicture(FPictureFile);
+  HostLoadPicture(FPictureFile, {width, height});
 }
 
 void TDispImageCore::FormActivate() {

@@ -9,6 +9,7 @@
 
 #include "toolkit/SysUtils.h"
 #include "toolkit/Types.h"
+#include "toolkit/pictures/Picture.h"
 
 // The longest interval a message-loop timer takes (USER_TIMER_MAXIMUM).
 constexpr uint32_t kUserTimerMaximum = 0x7FFFFFFF;
@@ -44,10 +45,12 @@ public:
   void RestoreTaskbar();
 
 protected:
-  // The window's size in pixels; the picture view follows it.
+  // The window's size: the screen's, in physical pixels. The picture view
+  // follows it.
   virtual void HostSetSize(int32_t width, int32_t height) = 0;
-  // Loads the picture into the view (LoadPictureFile).
-  virtual void HostLoadPicture(const String& fileName) = 0;
+  // Loads the picture into the view, decoded for `target` (the screen's size
+  // in physical pixels, which the view covers).
+  virtual void HostLoadPicture(const String& fileName, TPictureSize target) = 0;
   // Sets the display timer's interval, then enables it.
   virtual void HostStartTimer(uint32_t interval) = 0;
   virtual void HostClose() = 0;

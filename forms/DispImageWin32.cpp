@@ -4,11 +4,13 @@
 
 #include "toolkit/pictures/Image.h"
 
-void LoadPictureFile(TImage* view, const String& fileName) {
+void LoadPictureFile(TImage* view, const String& fileName, TPictureSize target) {
   // Decoded in full before the view lets go of what it shows.
-  TImage32 picture = DecodePictureFile(fileName, view->DrawTarget());
+  TImage32 picture = DecodePictureFile(fileName, target);
   view->SetPicture(std::move(picture));
 }
+
+void LoadPictureFile(TImage* view, const String& fileName) { LoadPictureFile(view, fileName, view->DrawTarget()); }
 
 TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime)
     : TForm(owner), TDispImageCore(pictureFile, pictureTime) {
@@ -80,12 +82,18 @@ void TDispImageForm::WndProc(TMessage& message) {
   }
 }
 
+// The screen's physical pixels become the toolkit's 96-DPI layout units here,
+// once; FitImage keeps the view on the exact client area after that.
 void TDispImageForm::HostSetSize(int32_t width, int32_t height) {
-  SetBounds(Left(), Top(), width, height);
-  Image1->SetBounds(0, 0, width, height);
+  const int layoutWidth = ::MulDiv(width, 96, Dpi());
+  const int layoutHeight = ::MulDiv(height, 96, Dpi());
+  SetBounds(Left(), Top(), layoutWidth, layoutHeight);
+  Image1->SetBounds(0, 0, layoutWidth, layoutHeight);
 }
 
-void TDispImageForm::HostLoadPicture(const String& fileName) { LoadPictureFile(Image1, fileName); }
+void TDispImageForm::HostLoadPicture(const String& fileName, TPictureSize target) {
+  LoadPictureFile(Image1, fileName, target);
+}
 
 void TDispImageForm::HostStartTimer(uint32_t interval) {
   Timer1->SetInterval(interval);

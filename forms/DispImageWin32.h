@@ -7,8 +7,10 @@
 
 class TImage;
 
-// Replaces the picture of `view` with the one in `fileName`, decoded for the
-// view's size. On failure the view keeps what it had and the error is raised.
+// Replaces the picture of `view` with the one in `fileName`, decoded for
+// `target` (physical pixels), or for the view's own size without one. On
+// failure the view keeps what it had and the error is raised.
+void LoadPictureFile(TImage* view, const String& fileName, TPictureSize target);
 void LoadPictureFile(TImage* view, const String& fileName);
 
 // What ShowModal gives when the user cancelled the action (right button or
@@ -30,7 +32,7 @@ protected:
   void WndProc(TMessage& message) override;
 
   void HostSetSize(int32_t width, int32_t height) override;
-  void HostLoadPicture(const String& fileName) override;
+  void HostLoadPicture(const String& fileName, TPictureSize target) override;
   void HostStartTimer(uint32_t interval) override;
   void HostClose() override { Close(); }
   void HostCancel() override;

@@ -4,12 +4,11 @@
 // FormsApiWin32.cpp (Windows build only); tests install a recording fake.
 #pragma once
 
-#include "toolkit/Seam.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "toolkit/Seam.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/SystemApi.h"
 
@@ -48,9 +47,8 @@ struct FormsApi {
   virtual uintptr_t FindWindowW(const String& className, const char16_t* windowName) = 0;
   virtual int32_t ShowWindow(uintptr_t wnd, int32_t cmdShow) = 0;
   virtual int32_t GetSystemMetrics(int32_t index) = 0;
-  // A message box owned by the application's active window.
-  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) = 0;
-  // The same with the button texts and the behaviour of `setup`.
+  // A message box owned by the application's active window, with the button
+  // texts and the behaviour of `setup` (plain boxes are SystemApi's).
   virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t type, const TBoxSetup& setup) = 0;
 };
 

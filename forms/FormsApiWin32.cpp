@@ -21,10 +21,6 @@ struct WindowsFormsApi final : FormsApi {
     return ::ShowWindow(reinterpret_cast<HWND>(wnd), cmdShow);
   }
   int32_t GetSystemMetrics(int32_t index) override { return ::GetSystemMetrics(index); }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) override {
-    if (Application) return Application->MessageBox(text, caption, type);
-    return ::MessageBoxW(nullptr, W(text), W(caption), type);
-  }
   int32_t MessageBoxW(const String& text, const String& caption, uint32_t type, const TBoxSetup& setup) override {
     TMsgBoxOptions options;
     for (const TBoxButton& button : setup.Buttons) options.Buttons.push_back({button.Id, button.Caption});

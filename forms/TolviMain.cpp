@@ -14,7 +14,6 @@ const String kConfirmQuestion = u"よろしいですか？";
 const String kConfirmTitle = u"情報";
 const String kHiberFileName = u"\\Hiberfil.sys";
 
-
 namespace {
 
 bool IsPathDelimiter(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -59,7 +58,7 @@ void TTolviMainCore::RunExitSequence() {
   FormsApi& api = FormsPlatform();
 
   if (RunSettings.ExitMode == TExitMode::Hibernate && !HiberFileExists()) {
-    api.MessageBoxW(kHiberNotSetUp, kAppTitle, kMbOk);
+    SystemPlatform().MessageBoxW(kHiberNotSetUp, kAppTitle, kMbOk);
     return;
   }
   HostHide();

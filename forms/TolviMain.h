@@ -1,7 +1,7 @@
 // The main window. TTolviMainCore is its exit sequence without the window:
 // it takes the chosen action from the run settings to the end of the program,
 // with platform calls through FormsPlatform() and the window's own parts
-// through the Host hooks. TTolviMainForm (Windows build) is the window.
+// through the Host hooks. TTolviMainForm (TolviMainWin32.h) is the window.
 #pragma once
 
 #include <cstdint>

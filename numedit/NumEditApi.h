@@ -3,10 +3,9 @@
 // The real implementation lives in NumEditApiWin32.cpp; tests install a fake.
 #pragma once
 
-#include "toolkit/Seam.h"
-
 #include <cstdint>
 
+#include "toolkit/Seam.h"
 #include "toolkit/SysUtils.h"
 
 constexpr uint32_t kDtCalcRect = 0x400;

@@ -48,7 +48,13 @@ private:
 
 }  // namespace
 
-TZuNumEditCore::TZuNumEditCore() { FValText = FormatText(FText); }
+TZuNumEditCore::TZuNumEditCore() = default;
+
+void TZuNumEditCore::EndInit() {
+  // Only now does FormatText reach a descendant's override.
+  FValText = FormatText(FText);
+  NowInit = false;
+}
 
 // ---- text routines ----------------------------------------------------------
 

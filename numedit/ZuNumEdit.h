@@ -143,9 +143,10 @@ protected:
   // The canvas takes a fresh copy of the control's font.
   virtual void HostCopyFont() = 0;
 
-  // Construction is over: font and 3-D notifications count from now on. The
-  // most derived constructor calls this last.
-  void EndInit() { NowInit = false; }
+  // Construction is over: the first shown value is formatted (through a
+  // descendant's FormatText too), and font and 3-D notifications count from
+  // now on. The most derived constructor calls this last.
+  void EndInit();
 
   // The caret and the height; the window side may extend them.
   virtual void CreateNumCaret();

@@ -23,29 +23,28 @@ COLORREF ResolveColor(TColor color) {
 // ---- the measuring DC ---------------------------------------------------------
 
 TZuNumEdit::TMeasureDC::~TMeasureDC() {
-  if (!FDC) return;
-  Deselect();
-  ::DeleteDC(FDC);
+  Deselect();  // the DC itself goes with FDC
 }
 
 HDC TZuNumEdit::TMeasureDC::Select(HFONT font) {
-  if (!FDC) FDC = ::CreateCompatibleDC(nullptr);
+  if (!FDC) FDC.Reset(::CreateCompatibleDC(nullptr));
   if (!FDC) return nullptr;
-  const HGDIOBJ previous = ::SelectObject(FDC, font);
+  const HGDIOBJ previous = ::SelectObject(FDC.Get(), font);
   if (!FOriginal) FOriginal = previous;
-  return FDC;
+  return FDC.Get();
 }
 
 void TZuNumEdit::TMeasureDC::Deselect() {
-  if (FDC && FOriginal) ::SelectObject(FDC, FOriginal);
+  if (FDC && FOriginal) ::SelectObject(FDC.Get(), FOriginal);
 }
 
 // ---- construction -------------------------------------------------------------
 
-TZuNumEdit::TZuNumEdit(TComponent* owner) : TWinControl(owner) {
+TZuNumEdit::TZuNumEdit(TComponent* owner) : TZuNumEdit(owner, TOpenInit{}) { EndInit(); }
+
+TZuNumEdit::TZuNumEdit(TComponent* owner, TOpenInit) : TWinControl(owner) {
   SetBounds(0, 0, 121, 20);
   SetTabStop(true);
-  EndInit();
 }
 
 TZuNumEdit::~TZuNumEdit() {
@@ -54,7 +53,6 @@ TZuNumEdit::~TZuNumEdit() {
 }
 
 void TZuNumEdit::SetParent(TWinControl* parent) {
-  if (parent == Parent()) return;
   TWinControl::SetParent(parent);
   if (!parent) return;
   HandleParentAssigned();
@@ -176,15 +174,9 @@ void TZuNumEdit::EraseBackground(HDC dc) {
 }
 
 void TZuNumEdit::Paint() {
-  PAINTSTRUCT ps{};
-  const HWND wnd = Handle();
-  const HDC dc = ::BeginPaint(wnd, &ps);
+  const TPaintSession paint(Handle());
+  const HDC dc = paint.Get();
   if (!dc) return;
-  struct TEndPaint {
-    HWND wnd;
-    PAINTSTRUCT* ps;
-    ~TEndPaint() { ::EndPaint(wnd, ps); }
-  } endPaint{wnd, &ps};
 
   const TPaintPlan plan = PlanPaint(Enabled(), Font().Color(), Color());
   const COLORREF back = ResolveColor(plan.BackColor);

@@ -10,14 +10,21 @@ public:
   explicit TZuNumEdit(TComponent* owner = nullptr);
   ~TZuNumEdit() override;
 
-  // After the base control's handling, a new parent measures the font, fits
-  // the height and resets the background to the window colour.
+  // After the base control's handling, an assigned parent (the same one
+  // again too) measures the font, fits the height and resets the background
+  // to the window colour.
   void SetParent(TWinControl* parent) override;
   // A sunken 3-D edge instead of a flat line (with BorderStyle bsSingle).
   bool Ctl3D() const { return FCtl3D; }
   void SetCtl3D(bool value);
 
 protected:
+  // For a descendant that overrides FormatText or the notifications: the
+  // construction is left open, and the descendant's constructor ends it with
+  // EndInit().
+  struct TOpenInit {};
+  TZuNumEdit(TComponent* owner, TOpenInit);
+
   void KeyDown(WORD& key, TShiftState shift) override;
   void KeyPress(char16_t& key) override;
   void CreateParams(TCreateParams& params) override;
@@ -55,7 +62,7 @@ private:
     void Deselect();  // before the font it holds goes away
 
   private:
-    HDC FDC = nullptr;
+    TMemoryDC FDC;
     HGDIOBJ FOriginal = nullptr;
   };
 

@@ -1,20 +1,11 @@
 #include "toolkit/SystemApi.h"
 
+#include "toolkit/Handle.h"
+
 namespace {
 
-// Closes a search handle on every way out.
-class TFindGuard {
-public:
-  explicit TFindGuard(uintptr_t handle) : FHandle(handle) {}
-  ~TFindGuard() {
-    if (FHandle != kInvalidHandleValue) SystemPlatform().FindClose(FHandle);
-  }
-  TFindGuard(const TFindGuard&) = delete;
-  TFindGuard& operator=(const TFindGuard&) = delete;
-
-private:
-  uintptr_t FHandle;
-};
+void CloseSearch(uintptr_t search) { SystemPlatform().FindClose(search); }
+using TSearchHandle = THandleGuard<TValueHandleTraits<uintptr_t, kInvalidHandleValue, CloseSearch>>;
 
 }  // namespace
 
@@ -29,9 +20,8 @@ bool FileExists(const String& fileName) {
   // The attribute query fails on a file that is held open without sharing;
   // a directory search still lists it.
   TFindData data;
-  const uintptr_t search = api.FindFirstFileW(fileName, data);
-  if (search == kInvalidHandleValue) return false;
-  TFindGuard guard(search);
+  const TSearchHandle search(api.FindFirstFileW(fileName, data));
+  if (!search) return false;
   return (data.FileAttributes & kFileAttributeDirectory) == 0;
 }
 

@@ -1,5 +1,5 @@
-// The platform calls about files and errors that every part of the program
-// shares, one for one with Win32. Handles travel as integers so that the
+// The platform calls that every part of the program shares (files, errors,
+// plain message boxes), one for one with Win32. Handles travel as integers so that the
 // logic builds without <windows.h>. The real implementation lives in
 // SystemApiWin32.cpp; tests install a fake through TSeamInstall<SystemApi>.
 #pragma once
@@ -19,6 +19,19 @@ constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorFileTooLarge = 223;
+constexpr uint32_t kMbOk = 0x0;
+constexpr uint32_t kMbIconError = 0x10;
+
+// OSVERSIONINFOW, field for field.
+struct TOSVersionInfo {
+  uint32_t dwOSVersionInfoSize = 0;
+  uint32_t dwMajorVersion = 0;
+  uint32_t dwMinorVersion = 0;
+  uint32_t dwBuildNumber = 0;
+  uint32_t dwPlatformId = 0;
+  char16_t szCSDVersion[128] = {};
+};
+static_assert(sizeof(TOSVersionInfo) == 276);
 
 // WIN32_FIND_DATAW, as far as it is read.
 struct TFindData {
@@ -39,6 +52,8 @@ struct SystemApi {
   virtual bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) = 0;
   // FormatMessageW's text of a system error code, as the system words it.
   virtual String SysErrorMessage(uint32_t error) = 0;
+  // A message box owned by the application's active window.
+  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) = 0;
 };
 
 template <>

@@ -1,5 +1,6 @@
 // The real platform of the shared file and error calls.
 #include "toolkit/SystemApi.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Win32.h"
 
 namespace {
@@ -21,6 +22,10 @@ struct WindowsSystemApi final : SystemApi {
     return ReadWholeFile(fileName, maxSize, bytes, error);
   }
   String SysErrorMessage(uint32_t error) override { return ::SysErrorMessage(error); }
+  int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) override {
+    if (Application) return Application->MessageBox(text, caption, type);
+    return ::MessageBoxW(nullptr, W(text), W(caption), type);
+  }
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "toolkit/Handle.h"
 #include "toolkit/SysUtils.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the Win32 build needs 16-bit wchar_t");
@@ -27,41 +28,6 @@ inline String S(const wchar_t* text, size_t length) {
   return String(reinterpret_cast<const char16_t*>(text), length);
 }
 
-// Owns one handle of a kind; Traits name the type, its empty value and how
-// it is closed.
-template <typename Traits>
-class THandleGuard {
-public:
-  using H = typename Traits::Handle;
-  THandleGuard() = default;
-  explicit THandleGuard(H handle) : FHandle(handle) {}
-  ~THandleGuard() { Reset(); }
-  THandleGuard(THandleGuard&& other) noexcept : FHandle(std::exchange(other.FHandle, Traits::Invalid())) {}
-  THandleGuard& operator=(THandleGuard&& other) noexcept {
-    if (this != &other) Reset(std::exchange(other.FHandle, Traits::Invalid()));
-    return *this;
-  }
-  THandleGuard(const THandleGuard&) = delete;
-  THandleGuard& operator=(const THandleGuard&) = delete;
-
-  H Get() const { return FHandle; }
-  explicit operator bool() const { return FHandle != Traits::Invalid(); }
-  H Release() { return std::exchange(FHandle, Traits::Invalid()); }
-  void Reset(H handle = Traits::Invalid()) {
-    if (FHandle != Traits::Invalid()) Traits::Close(FHandle);
-    FHandle = handle;
-  }
-
-private:
-  H FHandle = Traits::Invalid();
-};
-
-template <typename T, auto CloseFn>
-struct TNullHandleTraits {
-  using Handle = T;
-  static T Invalid() { return nullptr; }
-  static void Close(T h) { CloseFn(h); }
-};
 struct TFileHandleTraits {
   using Handle = HANDLE;
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
@@ -138,3 +104,26 @@ void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
 // The system's message font described at 96 DPI (face, height > 0).
 LOGFONTW MessageFont96();
 inline int ScaleForDpi(int value, int dpi) { return ::MulDiv(value, dpi, 96); }
+
+// A memory device context (CreateCompatibleDC), deleted when it goes.
+inline void DeleteMemoryDC(HDC dc) { ::DeleteDC(dc); }
+using TMemoryDC = THandleGuard<TNullHandleTraits<HDC, DeleteMemoryDC>>;
+
+// One WM_PAINT: BeginPaint at the start of a scope, EndPaint at its end
+// whatever happens in between. Get() is null when BeginPaint failed.
+class TPaintSession {
+public:
+  explicit TPaintSession(HWND wnd) : FWnd(wnd), FDC(::BeginPaint(wnd, &FPaint)) {}
+  ~TPaintSession() {
+    if (FDC) ::EndPaint(FWnd, &FPaint);
+  }
+  TPaintSession(const TPaintSession&) = delete;
+  TPaintSession& operator=(const TPaintSession&) = delete;
+  HDC Get() const { return FDC; }
+  const PAINTSTRUCT& Paint() const { return FPaint; }
+
+private:
+  HWND FWnd;
+  PAINTSTRUCT FPaint{};
+  HDC FDC;
+};

@@ -17,6 +17,7 @@ struct FakeAppApi : AppApi, SystemApi {
   uint32_t majorVersion = 10;
   std::set<String> dirs{u"C:\\Users\\u\\AppData\\Roaming"};
   std::map<String, std::string> files;
+  std::map<String, uint32_t> attributes;  // of files; FILE_ATTRIBUTE_ARCHIVE when not listed
   std::set<String> unreadable, unwritable;  // paths whose access fails with error 5
   std::set<String> mutexes;
   std::set<String> deniedMutexes;  // held by an elevated instance: opening them is refused
@@ -42,14 +43,14 @@ struct FakeAppApi : AppApi, SystemApi {
     buffer[windowsDir.size()] = 0;
     return static_cast<uint32_t>(windowsDir.size());
   }
-  int32_t GetVersionExW(OsVersionInfo& info) override {
+  int32_t GetVersionExW(TOSVersionInfo& info) override {
     calls.push_back("GetVersionExW(" + std::to_string(info.dwOSVersionInfoSize) + ")");
     info.dwMajorVersion = majorVersion;
     return 1;
   }
   uint32_t GetFileAttributesW(const String& path) override {
     if (dirs.count(path)) return kFileAttributeDirectory;
-    if (files.count(path)) return 0x20;
+    if (files.count(path)) return attributes.count(path) ? attributes[path] : 0x20;
     lastError = kErrorFileNotFound;
     return kInvalidFileAttributes;
   }
@@ -97,6 +98,23 @@ struct FakeAppApi : AppApi, SystemApi {
     if (unwritable.count(to) || !files.count(from)) { error = 5; return false; }
     files[to] = files[from];
     files.erase(from);
+    attributes.erase(to);
+    return true;
+  }
+  // As Wine's: the replaced file's attributes are not carried over.
+  bool ReplaceFileW(const String& replaced, const String& replacement, uint32_t& error) override {
+    calls.push_back("ReplaceFileW(" + ToUtf8(replaced) + "," + ToUtf8(replacement) + ")");
+    if (!files.count(replaced)) { error = kErrorFileNotFound; return false; }
+    if (unwritable.count(replaced) || !files.count(replacement)) { error = 5; return false; }
+    files[replaced] = files[replacement];
+    attributes.erase(replaced);
+    files.erase(replacement);
+    return true;
+  }
+  bool SetFileAttributesW(const String& path, uint32_t value) override {
+    calls.push_back("SetFileAttributesW(" + ToUtf8(path) + "," + std::to_string(value) + ")");
+    if (!files.count(path)) return false;
+    attributes[path] = value;
     return true;
   }
   bool DeleteFileW(const String& path) override {

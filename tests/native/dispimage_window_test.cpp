@@ -28,8 +28,9 @@ protected:
   void HostSetSize(int32_t width, int32_t height) override {
     record.push_back("SetSize(" + std::to_string(width) + "," + std::to_string(height) + ")");
   }
-  void HostLoadPicture(const String& fileName) override {
-    record.push_back("LoadPicture(" + ToUtf8(fileName) + ")");
+  void HostLoadPicture(const String& fileName, TPictureSize target) override {
+    record.push_back("LoadPicture(" + ToUtf8(fileName) + "," + std::to_string(target.Width) + "x" +
+                     std::to_string(target.Height) + ")");
     if (loadFails) throw Exception(u"拡張子 .gif の画像形式は処理できません");
   }
   void HostStartTimer(uint32_t interval) override { record.push_back("StartTimer(" + std::to_string(interval) + ")"); }
@@ -64,7 +65,7 @@ TEST_F(DispImageTest, CreationSizesTheWindowToTheScreenBeforeLoading) {
   api.screenHeight = 1080;
   EXPECT_EQ(Did([&] { form.FormCreate(); }),
             (Calls{"GetSystemMetrics(0)", "GetSystemMetrics(1)", "SetSize(1920,1080)",
-                   "LoadPicture(C:\\Pictures\\End.jpg)"}));
+                   "LoadPicture(C:\\Pictures\\End.jpg,1920x1080)"}));
   // A failed load is raised to the window's construction; the size stays set.
   form.loadFails = true;
   api.calls.clear();

@@ -320,6 +320,7 @@ TEST(NumEditValue, SettersIgnoreTheSameValueAndNegativeNumbers) {
 // A descendant may replace filtering and formatting.
 class TPercentEdit : public TestNumEdit {
 public:
+  TPercentEdit() : TestNumEdit(false) { EndInit(); }
   String FormatText(const String& s) const override { return TestNumEdit::FormatText(s) + u" %"; }
   String FilterText(const String& s) const override {
     String digits;
@@ -332,6 +333,7 @@ public:
 TEST(NumEditValue, DescendantsReplaceFilteringAndFormatting) {
   FakeNumEditApi api;
   TPercentEdit e;
+  EXPECT_EQ(e.ValText(), e.Text() + u" %") << "the first value, formatted when construction is complete";
   e.SetText(u"a1b2c3d4");
   EXPECT_EQ(e.Text(), u"123");
   EXPECT_EQ(e.ValText(), u"123 %");

@@ -172,3 +172,33 @@ TEST(HostileInput, MangledBytesNeverCrashOrThrowAnythingButException) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PictureFormats, EachPlaceTakesItsOwnExtensionsInAnyCase) {
+  const struct {
+    const char16_t* Name;
+    bool CommandLine, MainWindow, PictureWindow;
+  } cases[] = {
+      {u"C:\\p\\a.bmp", true, true, true},     {u"C:\\p\\a.JPG", true, true, true},
+      {u"C:\\p\\a.jpeg", false, true, true},   {u"C:\\p\\a.Png", false, true, true},
+      {u"C:\\p\\a.gif", false, false, false},  {u"C:\\p.jpg\\noext", false, false, false},
+      {u"C:\\p\\a.jpg.txt", false, false, false}, {u"a.", false, false, false},
+      // Only through the platform's decoders, which the native build has not.
+      {u"C:\\p\\a.tif", false, false, false},  {u"C:\\p\\a.ico", false, false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsPictureFileName(c.Name, puCommandLine), c.CommandLine) << ToUtf8(c.Name);
+    EXPECT_EQ(IsPictureFileName(c.Name, puMainWindow), c.MainWindow) << ToUtf8(c.Name);
+    EXPECT_EQ(IsPictureFileName(c.Name, puPictureWindow), c.PictureWindow) << ToUtf8(c.Name);
+  }
+}
+
+TEST(PictureFormats, TheOpenDialogFilterAndTheRefusal) {
+  EXPECT_EQ(kPictureFilterName, u"画像ファイル");
+  EXPECT_EQ(PictureFilterMask(puMainWindow), u"*.bmp;*.jpg;*.jpeg;*.png");
+  EXPECT_EQ(UnsupportedPictureMessage(u".Gif"), u"拡張子 .Gif の画像形式は処理できません");
+  EXPECT_EQ(UnsupportedPictureMessage(u"gif"), u"拡張子 .gif の画像形式は処理できません");
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakeAppApi.h"
 #include "app/ME.h"
 #include "app/Ordane.h"
@@ -78,9 +80,25 @@ TEST_F(SettingsTest, EncodingFollowsTheByteOrderMark) {
   // Without a mark the ANSI code page decodes (Latin-1 in the fake).
   Load("[Picture]\r\nFile=C:\\\xE9.jpg\r\n");
   EXPECT_EQ(RunSettings.PictureFile, u"C:\\é.jpg");
-  // UTF-16 without a mark is not guessed: it reads as ANSI and finds nothing.
-  Load(Utf16Le(u"[Picture]\r\nTime=7\r\n"));
-  EXPECT_EQ(RunSettings.PictureTime, 3);
+  // UTF-16LE without a mark is recognised by its zero odd bytes, and a save
+  // keeps its content (written back with the mark).
+  Load(Utf16Le(u"[Mine]\r\nK=写\r\n[Picture]\r\nFile=C:\\写真\\é.jpg\r\nTime=7\r\n"));
+  EXPECT_EQ(RunSettings.PictureFile, u"C:\\写真\\é.jpg");
+  EXPECT_EQ(RunSettings.PictureTime, 7);
+  SaveSettings();
+  EXPECT_EQ(api.files.at(kIni), WithBom(u"[Mine]\r\nK=写\r\n\r\n[Picture]\r\nFile=C:\\写真\\é.jpg\r\nTime=7\r\n\r\n"
+                                        u"[Form]\r\nConfirm=1\r\n\r\n"));
+}
+
+TEST_F(SettingsTest, SaveReplacesAnExistingFileAndKeepsItsAttributes) {
+  api.files[kIni] = WithBom(u"[Form]\r\nConfirm=0\r\n");
+  api.attributes[kIni] = 0x22;  // hidden, archive
+  RunSettings = {true, TExitMode::None, u"C:\\pics\\end.jpg", 3};
+  SaveSettings();
+  EXPECT_EQ(api.attributes.at(kIni), 0x22u);
+  EXPECT_NE(std::find(api.calls.begin(), api.calls.end(), "ReplaceFileW(" + ToUtf8(kIni) + "," + ToUtf8(kIni) + ".tmp)"),
+            api.calls.end());
+  EXPECT_FALSE(api.files.count(kIni + u".tmp"));
 }
 
 TEST_F(SettingsTest, FreshFileHasExactlyTheseBytes) {

@@ -389,6 +389,12 @@ TEST_F(NumEditWin, AutoSizeFitsTheClientHeightToTheFont) {
   EXPECT_EQ(client.bottom, 21 - 4);
 }
 
+TEST_F(NumEditWin, AssigningTheSameParentAgainRunsTheParentReactionToo) {
+  edit->SetColor(RGB(255, 0, 0));
+  edit->SetParent(form);
+  EXPECT_EQ(edit->Color(), COLORREF{TZuNumEditCore::kColorWindow});
+}
+
 TEST_F(NumEditWin, OnlyTheTextsRectangleIsHighlighted) {
   // Unfocused, so that no caret is blinking in the pixels.
   edit->SetHideSelection(false);

@@ -44,10 +44,8 @@ void TImage::WndProc(TMessage& message) {
       message.Result = 1;  // WM_PAINT covers every pixel
       return;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      const HDC dc = ::BeginPaint(Handle(), &ps);
-      Paint(dc);
-      ::EndPaint(Handle(), &ps);
+      const TPaintSession paint(Handle());
+      if (paint.Get()) Paint(paint.Get());
       message.Result = 0;
       return;
     }
@@ -78,12 +76,11 @@ void TImage::Paint(HDC dc) {
   }
   HBITMAP picture = width > 0 && height > 0 ? Rendered(dc, width, height, background) : nullptr;
   if (picture) {
-    const HDC memory = ::CreateCompatibleDC(dc);
-    {
-      TSelectObject select(memory, picture);
-      ::BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    const TMemoryDC memory(::CreateCompatibleDC(dc));
+    if (memory) {
+      TSelectObject select(memory.Get(), picture);
+      ::BitBlt(dc, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
     }
-    ::DeleteDC(memory);
   } else {
     width = height = 0;
   }

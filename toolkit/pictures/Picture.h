@@ -1,6 +1,7 @@
 // Portable picture decoders: the bytes of a bmp, jpg/jpeg or png file in, one
 // 32-bit image out. Nothing here touches the platform; the window side only
-// blits the result.
+// resamples, composes and blits the result. Which decoder a file gets is the
+// registry's choice (PictureFormats.h).
 #pragma once
 
 #include <cstdint>
@@ -12,10 +13,9 @@
 
 // A decoded picture. Rows run top-down; each pixel is 0xAARRGGBB in a
 // uint32_t, so on little-endian machines the bytes are B, G, R, A: the layout
-// of a 32-bit top-down DIB section. Colours are premultiplied by alpha, as
-// AlphaBlend wants them; composed over black this is simply the RGB part, so
-// a plain StretchBlt of an image with transparency still shows it correctly
-// on the black picture window.
+// of a 32-bit top-down DIB section. Colours are premultiplied by alpha, so
+// composing over a background is colour + background × (1 − alpha), and over
+// black simply the RGB part.
 class TImage32 {
 public:
   TImage32() = default;
@@ -27,8 +27,8 @@ public:
   int Height() const noexcept { return FHeight; }
   bool Empty() const noexcept { return FPixels == nullptr; }
 
-  // True when some pixel is not fully opaque: the caller then needs AlphaBlend
-  // rather than a plain copy.
+  // True when some pixel is not fully opaque: the view then composes the
+  // picture over its background rather than copying it.
   bool HasAlpha() const noexcept { return FHasAlpha; }
   void SetHasAlpha(bool value) noexcept { FHasAlpha = value; }
 

@@ -13,54 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/ComWin32.h"
 #include "toolkit/Win32.h"
 
 namespace {
 
-// Holds one COM interface and releases it.
-template <typename T>
-class TComPtr {
-public:
-  TComPtr() = default;
-  ~TComPtr() {
-    if (FPtr) FPtr->Release();
-  }
-  TComPtr(const TComPtr&) = delete;
-  TComPtr& operator=(const TComPtr&) = delete;
-  T* operator->() const { return FPtr; }
-  T* Get() const { return FPtr; }
-  T** Put() {
-    if (FPtr) FPtr->Release();
-    FPtr = nullptr;
-    return &FPtr;
-  }
-
-private:
-  T* FPtr = nullptr;
-};
-
-// COM for the length of one decode, unless the thread has it already in
-// another mode, which serves as well.
-class TComScope {
-public:
-  TComScope() : FResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~TComScope() {
-    if (SUCCEEDED(FResult)) ::CoUninitialize();
-  }
-  TComScope(const TComScope&) = delete;
-  TComScope& operator=(const TComScope&) = delete;
-
-private:
-  HRESULT FResult;
-};
-
+// The system's words for an HRESULT, with its code.
 String SystemText(HRESULT result) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  String out = n ? Trim(S(text, n)) : String();
-  if (text) ::LocalFree(text);
+  const String out = Trim(SysErrorMessage(static_cast<uint32_t>(result)));
   wchar_t code[16];
   std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(result));
   return out.empty() ? u"HRESULT " + S(code) : out + u" [" + S(code) + u"]";
@@ -160,19 +120,15 @@ bool Play(HENHMETAFILE emf, int width, int height, DWORD background, std::vector
   void* bits = nullptr;
   TBitmapHandle bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap) return false;
-  const HDC dc = ::CreateCompatibleDC(nullptr);
+  const TMemoryDC dc(::CreateCompatibleDC(nullptr));
   if (!dc) return false;
-  bool played = false;
-  {
-    TSelectObject select(dc, bitmap.Get());
-    ::PatBlt(dc, 0, 0, width, height, background);
-    const RECT frame{0, 0, width, height};
-    played = ::PlayEnhMetaFile(dc, emf, &frame) != FALSE;
-    ::GdiFlush();
-    const auto* pixels = static_cast<const uint32_t*>(bits);
-    out.assign(pixels, pixels + static_cast<size_t>(width) * height);
-  }
-  ::DeleteDC(dc);
+  TSelectObject select(dc.Get(), bitmap.Get());
+  ::PatBlt(dc.Get(), 0, 0, width, height, background);
+  const RECT frame{0, 0, width, height};
+  const bool played = ::PlayEnhMetaFile(dc.Get(), emf, &frame) != FALSE;
+  ::GdiFlush();
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  out.assign(pixels, pixels + static_cast<size_t>(width) * height);
   return played;
 }
 
