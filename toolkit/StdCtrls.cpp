@@ -6,21 +6,6 @@
 
 namespace {
 
-// Paint session of a control's own drawing.
-class TPaintSession {
-public:
-  explicit TPaintSession(HWND wnd) : FWnd(wnd), FDC(::BeginPaint(wnd, &FPs)) {}
-  ~TPaintSession() { ::EndPaint(FWnd, &FPs); }
-  TPaintSession(const TPaintSession&) = delete;
-  TPaintSession& operator=(const TPaintSession&) = delete;
-  HDC DC() const { return FDC; }
-
-private:
-  HWND FWnd;
-  PAINTSTRUCT FPs{};
-  HDC FDC;
-};
-
 void FillSolid(HDC dc, const RECT& r, COLORREF color) {
   TBrushHandle brush(::CreateSolidBrush(color));
   ::FillRect(dc, &r, brush.Get());
@@ -323,7 +308,7 @@ void TPanel::AdjustClientRect(TRectI& area) {
 void TPanel::WndProc(TMessage& message) {
   if (message.Msg != WM_PAINT) return TWinControl::WndProc(message);
   TPaintSession paint(Handle());
-  const HDC dc = paint.DC();
+  const HDC dc = paint.Get();
   RECT r;
   ::GetClientRect(Handle(), &r);
   if (FBevelOuter != bvNone) {
@@ -368,7 +353,7 @@ void TGroupBox::WndProc(TMessage& message) {
   }
   if (message.Msg != WM_PAINT) return TWinControl::WndProc(message);
   TPaintSession paint(Handle());
-  const HDC dc = paint.DC();
+  const HDC dc = paint.Get();
   TSelectObject font(dc, Font().Handle(Dpi()));
   TEXTMETRICW tm{};
   ::GetTextMetricsW(dc, &tm);
