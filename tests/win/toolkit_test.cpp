@@ -216,7 +216,9 @@ void ExpectRect(const RECT& got, const TRectI& want, const char* what) {
 }
 
 TEST_F(DialogWin, EveryControlSitsAtItsPlaceScaledToTheWindowsDpi) {
-  if (const char* expected = std::getenv("TOLVI_TEST_DPI")) EXPECT_EQ(Dpi(), std::atoi(expected));
+  if (const char* expected = std::getenv("TOLVI_TEST_DPI")) {
+    EXPECT_EQ(Dpi(), std::atoi(expected));
+  }
   const int dpi = Dpi();
   RECT client{};
   ::GetClientRect(form->Handle(), &client);
@@ -361,7 +363,16 @@ void ClickAt(HWND wnd, bool upper) {
   in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, in, sizeof(INPUT));
+  // The move first, on its own: the buttons must find the pointer there.
+  ::SendInput(1, in, sizeof(INPUT));
+  for (int i = 0; i < 50; ++i) {
+    POINT at{};
+    ::GetCursorPos(&at);
+    if (at.x == x && at.y == y) break;
+    Settle();
+  }
+  Settle();
+  ::SendInput(2, in + 1, sizeof(INPUT));
   Settle();
 }
 
@@ -426,6 +437,10 @@ TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
     EXPECT_EQ(S(buffer), text);
   }
   EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+  // Its text in the message font at the window's DPI.
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(tip, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -DpiScale(MessageFont96().lfHeight, Dpi()));
 }
 
 TEST_F(DialogWin, TheWindowsIconIsLoadedAtTheSizesOfItsDpi) {
