@@ -132,6 +132,15 @@ LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam
     ApplicationHandleException();
   }
   if (msg == WM_NCDESTROY) {
+    // The window's tool leaves the tooltip window, which may live on.
+    TWinControl* top = control->TopLevelControl();
+    if (!control->FHint.empty() && top != control && top->FTooltip) {
+      TTTOOLINFOW info{};
+      info.cbSize = sizeof(info);
+      info.hwnd = top->FHandle;
+      info.uId = reinterpret_cast<UINT_PTR>(wnd);
+      ::SendMessageW(top->FTooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
     ::SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
     control->FHandle = nullptr;
     control->FTooltip = nullptr;  // an owned window: gone with it
@@ -167,7 +176,6 @@ TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
 
 TWinControl::~TWinControl() {
   DestroyHandle();
-
   for (TWinControl* child : FControls) child->FParent = nullptr;
   FControls.clear();
   if (FParent) {

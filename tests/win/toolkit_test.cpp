@@ -441,6 +441,8 @@ TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
   LOGFONTW lf{};
   ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(tip, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
   EXPECT_EQ(lf.lfHeight, -DpiScale(MessageFont96().lfHeight, Dpi()));
+  delete display;  // its tool goes with its window
+  EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
 }
 
 TEST_F(DialogWin, TheWindowsIconIsLoadedAtTheSizesOfItsDpi) {
