@@ -195,8 +195,9 @@ void TWinControl::SetParent(TWinControl* parent) {
   }
   FParent = parent;
   if (FParent) {
-    FTabOrder = static_cast<int>(FParent->FControls.size());
     FParent->FControls.push_back(this);
+    // Last in the tab order, unless a place was asked for before.
+    SetTabOrder(FTabOrder < 0 ? static_cast<int>(FParent->FControls.size()) : FTabOrder);
     if (FParentFont) InheritFont();
     if (FParent->HandleAllocated()) HandleNeeded();
   }
@@ -609,7 +610,7 @@ bool TWinControl::CtlColor(TMessage& message) {
 }
 
 void TWinControl::SetTabOrder(int value) {
-  FTabOrder = value;
+  FTabOrder = std::max(0, value);
   if (!FParent) return;
   // The siblings keep distinct places: the ones at or after it move on.
   std::vector<TWinControl*> order = FParent->FControls;

@@ -1,5 +1,7 @@
 #include "toolkit/Layout.h"
 
+#include <algorithm>
+
 namespace {
 
 TWinControl* MakeControl(const TControlSpec& spec, TForm& form) {
@@ -22,6 +24,7 @@ TWinControl* MakeControl(const TControlSpec& spec, TForm& form) {
 }  // namespace
 
 void CreateControls(TForm& form, const std::vector<TControlSpec>& table) {
+  std::vector<std::pair<TWinControl*, int>> tabOrders;
   for (const TControlSpec& spec : table) {
     if (spec.Name.empty() || form.FindComponent(spec.Name))
       throw Exception(u"コントロール名 " + spec.Name + u" が空か重複しています。");
@@ -46,12 +49,15 @@ void CreateControls(TForm& form, const std::vector<TControlSpec>& table) {
     c->SetBounds(spec.Bounds);
     if (spec.Align != alNone) c->SetAlign(spec.Align);
     if (!spec.Caption.empty()) c->SetCaption(spec.Caption);
-    if (spec.TabOrder >= 0) c->SetTabOrder(spec.TabOrder);
     c->SetCursor(spec.Cursor);
     if (!spec.Hint.empty()) c->SetHint(spec.Hint);
     if (spec.Color != kColorDefault) c->SetColor(spec.Color);
     if (spec.OnClick) c->OnClick = spec.OnClick;
     if (spec.OnDblClick) c->OnDblClick = spec.OnDblClick;
     if (spec.Setup) spec.Setup(*c);
+    if (spec.TabOrder >= 0) tabOrders.emplace_back(c, spec.TabOrder);
   }
+  // Once all siblings exist, lowest first: each lands where its line says.
+  std::stable_sort(tabOrders.begin(), tabOrders.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  for (const auto& [control, order] : tabOrders) control->SetTabOrder(order);
 }

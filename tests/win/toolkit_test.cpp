@@ -226,6 +226,9 @@ TEST_F(DialogWin, EveryControlSitsAtItsPlaceScaledToTheWindowsDpi) {
   EXPECT_EQ(client.bottom, DpiScale(299, dpi));
   struct Case { TWinControl* control; TRectI rect; const char* name; };
   EXPECT_EQ(form->ComponentCount(), 15);
+  // The table's tab orders, whatever the order of its lines.
+  EXPECT_EQ((std::vector<int>{ok->TabOrder(), options->TabOrder(), clock->TabOrder(), actions->TabOrder()}),
+            (std::vector<int>{0, 1, 2, 3}));
   for (const Case& c : {Case{panel, {0, 0, 342, 299}, "panel"}, Case{actions, {1, 1, 340, 170}, "actions"},
                         Case{options, {1, 228, 340, 70}, "options"}, Case{ok, {120, 180, 205, 40}, "ok"},
                         Case{clock, {15, 185, 94, 26}, "clock"}, Case{radio[2], {50, 40, 270, 23}, "radio2"},
@@ -306,6 +309,10 @@ TEST_F(DialogWin, AcceleratorsFocusAndSelectTheirTargetUnlessItIsDisabled) {
   Press('C', VK_MENU);  // a check box's own accelerator toggles it
   EXPECT_TRUE(check->Checked());
   EXPECT_EQ(clicks, (std::vector<std::string>{"radio2", "radio3", "radio1", "check"}));
+  delete radio[3];  // the label's target goes: its accelerator does nothing
+  Press('3', VK_MENU);
+  EXPECT_TRUE(check->Focused());
+  EXPECT_EQ(label[3]->FocusControl(), nullptr);
 }
 
 TEST_F(DialogWin, ArrowsMoveWithinTheOptionGroupAndWrap) {
