@@ -135,6 +135,15 @@ LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam
     ApplicationHandleException();
   }
   if (msg == WM_NCDESTROY) {
+    // The window's tool leaves the tooltip window, which may live on.
+    TWinControl* top = control->TopLevelControl();
+    if (!control->FHint.empty() && top != control && top->FTooltip) {
+      TTTOOLINFOW info{};
+      info.cbSize = sizeof(info);
+      info.hwnd = top->FHandle;
+      info.uId = reinterpret_cast<UINT_PTR>(wnd);
+      ::SendMessageW(top->FTooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
     ::SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
     control->FHandle = nullptr;
     control->FTooltip = nullptr;  // an owned window: gone with it
@@ -170,7 +179,6 @@ TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
 
 TWinControl::~TWinControl() {
   DestroyHandle();
-
   for (TWinControl* child : FControls) child->FParent = nullptr;
   FControls.clear();
   if (FParent) {
@@ -190,8 +198,9 @@ void TWinControl::SetParent(TWinControl* parent) {
   }
   FParent = parent;
   if (FParent) {
-    FTabOrder = static_cast<int>(FParent->FControls.size());
     FParent->FControls.push_back(this);
+    // Last in the tab order, unless a place was asked for before.
+    SetTabOrder(FTabOrder < 0 ? static_cast<int>(FParent->FControls.size()) : FTabOrder);
     if (FParentFont) InheritFont();
     if (FParent->HandleAllocated()) HandleNeeded();
   }
@@ -604,7 +613,7 @@ bool TWinControl::CtlColor(TMessage& message) {
 }
 
 void TWinControl::SetTabOrder(int value) {
-  FTabOrder = value;
+  FTabOrder = std::max(0, value);
   if (!FParent) return;
   // The siblings keep distinct places: the ones at or after it move on.
   std::vector<TWinControl*> order = FParent->FControls;

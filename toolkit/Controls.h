@@ -165,7 +165,9 @@ public:
   // The colour the control's background is drawn in: its own, or the one it
   // takes from its parents; kColorDefault when nobody set one.
   COLORREF EffectiveColor() const;
-  // Position among the parent's children that Tab follows.
+  // Position among the parent's children that Tab follows; a control keeps
+  // distinct places (setting one moves the others on). Set before the
+  // parent, it is kept.
   int TabOrder() const { return FTabOrder; }
   void SetTabOrder(int value);
   TCursor Cursor() const { return FCursor; }
@@ -293,7 +295,7 @@ private:
   bool FRelaying = false;  // a top-level control placing every child at once
   TAlign FAlign = alNone;
   TCursor FCursor = crDefault;
-  int FTabOrder = 0;
+  int FTabOrder = -1;  // -1: not placed yet
   COLORREF FColor = kColorDefault;
   TFont FFont;
   String FHint;

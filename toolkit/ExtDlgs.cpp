@@ -208,7 +208,11 @@ void TOpenPictureDialog::DrawPreview(const DRAWITEMSTRUCT& item) {
   }
   const int x = r.left + (areaW - w) / 2, y = r.top + (areaH - h) / 2;
   BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), FImage.Width(), -FImage.Height(), 1, 32, BI_RGB};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = FImage.Width();
+  bi.bmiHeader.biHeight = -FImage.Height();  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
   ::SetStretchBltMode(dc, HALFTONE);
   ::SetBrushOrgEx(dc, 0, 0, nullptr);
   ::StretchDIBits(dc, x, y, w, h, 0, 0, FImage.Width(), FImage.Height(), FImage.Row(0), &bi, DIB_RGB_COLORS,

@@ -16,7 +16,7 @@ enum TControlKind : uint8_t {
 
 // A font of its own for a control; the others take their parent's.
 struct TFontSpec {
-  String Name;      // empty: the parent's face
+  String Name{};      // empty: the parent's face
   int Height = 0;   // 96-DPI pixels; 0: the parent's height
   uint8_t Style = 0;
   COLORREF Color = kColorDefault;
@@ -25,23 +25,23 @@ struct TFontSpec {
 
 struct TControlSpec {
   TControlKind Kind = ckPanel;
-  String Name;
-  String Parent;  // a control made by an earlier line; empty for the form
-  TRectI Bounds;  // 96-DPI pixels in the parent's client area
+  String Name{};
+  String Parent{};  // a control made by an earlier line; empty for the form
+  TRectI Bounds{};  // 96-DPI pixels in the parent's client area
   TAlign Align = alNone;
-  String Caption;
-  std::optional<TFontSpec> Font;
+  String Caption{};
+  std::optional<TFontSpec> Font{};
   int TabOrder = -1;  // -1: after the controls made before it
   TCursor Cursor = crDefault;
-  String Hint;
+  String Hint{};
   COLORREF Color = kColorDefault;  // kColorDefault: the parent's colour
-  TNotifyEvent OnClick;
-  TNotifyEvent OnDblClick;
+  TNotifyEvent OnClick{};
+  TNotifyEvent OnDblClick{};
   // ckCustom: makes the control, owned by `owner`.
-  std::function<TWinControl*(TComponent* owner)> Make;
+  std::function<TWinControl*(TComponent* owner)> Make{};
   // Properties of the kind beyond the table's columns (a default button, a
   // bevel, an up-down's range), set once the control is in place.
-  std::function<void(TWinControl& control)> Setup;
+  std::function<void(TWinControl& control)> Setup{};
 };
 
 // Makes the table's controls on the form, in order. A parent name that no

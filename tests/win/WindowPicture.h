@@ -14,7 +14,11 @@ inline void KeepPicture(HWND wnd, const std::string& folder, const std::string& 
   TWindowDC screen(nullptr);
   const HDC mem = ::CreateCompatibleDC(screen.Get());
   BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
   void* bits = nullptr;
   TBitmapHandle bmp(::CreateDIBSection(screen.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   {

@@ -36,7 +36,12 @@ std::string SolidBmp(int width, int height, COLORREF color) {
       p[2] = static_cast<char>(GetRValue(color));
     }
   BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(14 + 40 + pixels.size()), 0, 0, 14 + 40};
-  BITMAPINFOHEADER ih{40, width, height, 1, 24, BI_RGB};
+  BITMAPINFOHEADER ih{};
+  ih.biSize = 40;
+  ih.biWidth = width;
+  ih.biHeight = height;
+  ih.biPlanes = 1;
+  ih.biBitCount = 24;
   return std::string(reinterpret_cast<const char*>(&fh), 14) + std::string(reinterpret_cast<const char*>(&ih), 40) +
          pixels;
 }
@@ -149,7 +154,9 @@ TEST_F(OpenDialogWin, ThePreviewShowsThePictureAndStaysBlankForADamagedFile) {
     HWND list = ::FindWindowExW(::FindWindowExW(dlg, nullptr, L"SHELLDLL_DefView", nullptr), nullptr,
                                 L"SysListView32", nullptr);
     if (list) {
-      LVFINDINFOW find{LVFI_STRING, L"red.bmp"};
+      LVFINDINFOW find{};
+      find.flags = LVFI_STRING;
+      find.psz = L"red.bmp";
       const int index = static_cast<int>(::SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1),
                                                         reinterpret_cast<LPARAM>(&find)));
       LVITEMW item{};

@@ -216,7 +216,9 @@ void ExpectRect(const RECT& got, const TRectI& want, const char* what) {
 }
 
 TEST_F(DialogWin, EveryControlSitsAtItsPlaceScaledToTheWindowsDpi) {
-  if (const char* expected = std::getenv("TOLVI_TEST_DPI")) EXPECT_EQ(Dpi(), std::atoi(expected));
+  if (const char* expected = std::getenv("TOLVI_TEST_DPI")) {
+    EXPECT_EQ(Dpi(), std::atoi(expected));
+  }
   const int dpi = Dpi();
   RECT client{};
   ::GetClientRect(form->Handle(), &client);
@@ -224,6 +226,9 @@ TEST_F(DialogWin, EveryControlSitsAtItsPlaceScaledToTheWindowsDpi) {
   EXPECT_EQ(client.bottom, DpiScale(299, dpi));
   struct Case { TWinControl* control; TRectI rect; const char* name; };
   EXPECT_EQ(form->ComponentCount(), 15);
+  // The table's tab orders, whatever the order of its lines.
+  EXPECT_EQ((std::vector<int>{ok->TabOrder(), options->TabOrder(), clock->TabOrder(), actions->TabOrder()}),
+            (std::vector<int>{0, 1, 2, 3}));
   for (const Case& c : {Case{panel, {0, 0, 342, 299}, "panel"}, Case{actions, {1, 1, 340, 170}, "actions"},
                         Case{options, {1, 228, 340, 70}, "options"}, Case{ok, {120, 180, 205, 40}, "ok"},
                         Case{clock, {15, 185, 94, 26}, "clock"}, Case{radio[2], {50, 40, 270, 23}, "radio2"},
@@ -304,6 +309,10 @@ TEST_F(DialogWin, AcceleratorsFocusAndSelectTheirTargetUnlessItIsDisabled) {
   Press('C', VK_MENU);  // a check box's own accelerator toggles it
   EXPECT_TRUE(check->Checked());
   EXPECT_EQ(clicks, (std::vector<std::string>{"radio2", "radio3", "radio1", "check"}));
+  delete radio[3];  // the label's target goes: its accelerator does nothing
+  Press('3', VK_MENU);
+  EXPECT_TRUE(check->Focused());
+  EXPECT_EQ(label[3]->FocusControl(), nullptr);
 }
 
 TEST_F(DialogWin, ArrowsMoveWithinTheOptionGroupAndWrap) {
@@ -361,7 +370,16 @@ void ClickAt(HWND wnd, bool upper) {
   in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, in, sizeof(INPUT));
+  // The move first, on its own: the buttons must find the pointer there.
+  ::SendInput(1, in, sizeof(INPUT));
+  for (int i = 0; i < 50; ++i) {
+    POINT at{};
+    ::GetCursorPos(&at);
+    if (at.x == x && at.y == y) break;
+    Settle();
+  }
+  Settle();
+  ::SendInput(2, in + 1, sizeof(INPUT));
   Settle();
 }
 
@@ -426,6 +444,12 @@ TEST_F(DialogWin, OneTooltipWindowKnowsEachControlsHint) {
     EXPECT_EQ(S(buffer), text);
   }
   EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+  // Its text in the message font at the window's DPI.
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(tip, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -DpiScale(MessageFont96().lfHeight, Dpi()));
+  delete display;  // its tool goes with its window
+  EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
 }
 
 TEST_F(DialogWin, TheWindowsIconIsLoadedAtTheSizesOfItsDpi) {
