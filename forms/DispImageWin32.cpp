@@ -50,19 +50,9 @@ TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int
   DoCreate();
 }
 
-TDispImageForm::~TDispImageForm() {
-  // The window goes in TForm's destructor, after this part of the object:
-  // the messages of its end must not reach these handlers any more.
-  OnCreate = nullptr;
-  OnActivate = nullptr;
-  OnDeactivate = nullptr;
-  OnKeyPress = nullptr;
-  OnCloseQuery = nullptr;
-  OnClose = nullptr;
-  Image1->OnMouseDown = nullptr;
-  Timer1->SetOnTimer(nullptr);
-  RestoreTaskbar();
-}
+// The window is gone before this runs (the toolkit destroys a form's windows
+// first), so no message of its end reaches a half-destroyed object.
+TDispImageForm::~TDispImageForm() { RestoreTaskbar(); }
 
 void TDispImageForm::WndProc(TMessage& message) {
   TForm::WndProc(message);
