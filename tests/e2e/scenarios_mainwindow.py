@@ -101,9 +101,9 @@ def wait_for(condition, timeout=10):
     return condition()
 
 
-@scenario("main window: the layout at 96, 144 and 192 DPI, each control where the MulDiv rule puts it")
+@scenario("main window: the layout at 96, 120, 144 and 192 DPI, each control where the MulDiv rule puts it")
 def _(s):
-    for dpi in (96, 144, 192):
+    for dpi in (96, 120, 144, 192):
         s.set_dpi(dpi)
         p = s.start("Tolvi.exe")
         hwnd = main_window(s)
@@ -132,6 +132,11 @@ def _(s):
     check(not style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), f"style {style:#x}: resizable or min/max")
     check(exstyle & 0x8, f"exstyle {exstyle:#x}: not topmost")
     _, pixel = screen_pixels(s, "main-window-colours")
+    # The program's icon in the title bar: the yellow figure and the red 終.
+    wl, wt, _, _ = rect(info)
+    ox, oy = client_origin(s, hwnd)
+    corner = {pixel(x, y) for x in range(wl, wl + 40) for y in range(wt, oy)}
+    check((255, 255, 0) in corner and (255, 0, 0) in corner, "the title bar does not show the program's icon")
     # No light rectangle behind the controls that sit on the window: a
     # label's pixels are its dark text or the window's colour; the right end
     # of an option button or the check box, past its text, is the window's
