@@ -2,6 +2,8 @@
 // keys, modal runs, deferred destruction and the error report's route.
 #include <gtest/gtest.h>
 
+#include "MessagePump.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,14 +11,6 @@
 #include "toolkit/Forms.h"
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
 
 class FormsWin : public testing::Test {
 protected:

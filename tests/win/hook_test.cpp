@@ -5,6 +5,8 @@
 // re-created window keeps the control, its properties and its WindowProc.
 #include <gtest/gtest.h>
 
+#include "MessagePump.h"
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -14,14 +16,6 @@
 #include "toolkit/Forms.h"
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
 
 struct TSeen {
   UINT Msg;

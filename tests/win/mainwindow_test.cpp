@@ -3,6 +3,8 @@
 // itself out again when it moves to a monitor of another DPI.
 #include <gtest/gtest.h>
 
+#include "MessagePump.h"
+
 #include <memory>
 
 #include "app/ME.h"
@@ -15,15 +17,6 @@
 #include <commctrl.h>
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
 
 class MainWindowWin : public testing::Test {
 protected:

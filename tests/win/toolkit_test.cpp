@@ -3,6 +3,8 @@
 // geometry, keys, colours, tooltips, glyphs and lifetime.
 #include <gtest/gtest.h>
 
+#include "MessagePump.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -16,14 +18,6 @@
 #include <commctrl.h>
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
 
 void Settle() {
   for (int i = 0; i < 8; ++i) {
