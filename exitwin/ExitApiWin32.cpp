@@ -4,8 +4,6 @@
 #include <shellapi.h>
 #include <winver.h>
 
-#include <cstring>
-
 #include "exitwin/ExitApi.h"
 #include "toolkit/Forms.h"
 
@@ -22,18 +20,6 @@ uintptr_t Raw(T value) {
 const wchar_t* WOrNull(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 struct RealExitApi final : ExitApi {
-  int32_t GetVersionExW(TOSVersionInfo& info) override {
-    OSVERSIONINFOW os{};
-    os.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
-    if (!::GetVersionExW(&os)) return 0;
-    info.dwMajorVersion = os.dwMajorVersion;
-    info.dwMinorVersion = os.dwMinorVersion;
-    info.dwBuildNumber = os.dwBuildNumber;
-    info.dwPlatformId = os.dwPlatformId;
-    static_assert(sizeof info.szCSDVersion == sizeof os.szCSDVersion);
-    std::memcpy(info.szCSDVersion, os.szCSDVersion, sizeof info.szCSDVersion);
-    return 1;
-  }
   ExitHandle GetCurrentProcess() override { return Raw(::GetCurrentProcess()); }
   int32_t OpenProcessToken(ExitHandle process, uint32_t desiredAccess, ExitHandle& token) override {
     HANDLE opened = nullptr;

@@ -54,7 +54,7 @@ using TLoadedModule16 = THandleGuard<TValueHandleTraits<uint32_t, 0, FreeModule1
 
 TComponent* RefreshVersionInfo(TComponent* owner) {
   OSVerInfo.dwOSVersionInfoSize = sizeof(TOSVersionInfo);
-  ExitPlatform().GetVersionExW(OSVerInfo);  // a failed query keeps what was there
+  SystemPlatform().GetVersionExW(OSVerInfo);  // a failed query keeps what was there
   return owner;
 }
 
