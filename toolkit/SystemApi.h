@@ -1,7 +1,8 @@
 // The platform calls that every part of the program shares (files, errors,
-// the system version, message boxes), one for one with Win32. Handles travel as integers so that the
-// logic builds without <windows.h>. The real implementation lives in
-// SystemApiWin32.cpp; tests install a fake through TSeamInstall<SystemApi>.
+// the system version, message boxes), one for one with Win32. Handles travel
+// as integers so that the logic builds without <windows.h>. The real
+// implementation lives in SystemApiWin32.cpp; tests install a fake through
+// TSeamInstall<SystemApi>.
 #pragma once
 
 #include <cstdint>
