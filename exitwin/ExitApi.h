@@ -93,9 +93,6 @@ struct ExitApi {
   virtual int32_t PostMessageW(ExitHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
   virtual intptr_t ShellExecuteW(ExitHandle owner, const String& verb, const String& file,
                                  const String& parameters, const String& directory, int32_t showCmd) = 0;
-
-  // Closes the application's main window as if the user had closed it.
-  virtual void CloseMainForm() = 0;
 };
 
 // The platform in use. The Windows build starts with the real one; tests swap

@@ -5,7 +5,6 @@
 #include <winver.h>
 
 #include "exitwin/ExitApi.h"
-#include "toolkit/Forms.h"
 
 namespace {
 
@@ -124,11 +123,6 @@ struct RealExitApi final : ExitApi {
         ::ShellExecuteW(As<HWND>(owner), W(verb), W(file), W(parameters), W(directory), showCmd));
   }
 
-  void CloseMainForm() override {
-    // A program without an application object (a console tool) has no main
-    // window to close.
-    if (Application && Application->MainForm()) Application->MainForm()->Close();
-  }
 };
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "exitwin/ExitApi.h"
+#include "exitwin/ExitWin32.h"
 
 // Answers the system's version query too. Where other fakes serve the
 // system's calls, declare it before them: the last one installed answers.
@@ -207,10 +207,12 @@ struct FakeExitApi : ExitApi, SystemApi {
            ToUtf8(directory) + "," + std::to_string(showCmd) + ")");
     return shellExecuteResult;
   }
-  void CloseMainForm() override {
+  // What the engine's owner closes, recorded with the platform calls.
+  void CloseMainForm() {
     Record("CloseMainForm()");
     if (closeMainFormThrows) throw Exception(u"閉じられません");
   }
+  void Own(TExitWin& engine) { engine.SetOnCloseMainForm([this] { CloseMainForm(); }); }
 
   static std::string Hex(uint64_t value) {
     char text[24];
