@@ -1,6 +1,7 @@
 // The platform calls of the application core, one for one with Win32. The real
 // implementation lives in AppApiWin32.cpp; tests install a fake. The file
-// queries and errors it shares with the rest of the program are SystemApi's.
+// queries, errors, version and message boxes it shares with the rest of the
+// program are SystemApi's.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,6 @@ struct AppApi {
   // shell32 / kernel32
   virtual int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) = 0;
   virtual uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) = 0;
-  virtual int32_t GetVersionExW(TOSVersionInfo& info) = 0;
   virtual int32_t CreateDirectoryW(const String& path) = 0;
   virtual uintptr_t CreateMutexW(bool initialOwner, const String& name) = 0;
   virtual String GetCommandLineW() = 0;

@@ -14,20 +14,6 @@ struct WindowsAppApi final : AppApi {
   uint32_t GetWindowsDirectoryW(char16_t* buffer, uint32_t size) override {
     return ::GetWindowsDirectoryW(W(buffer), size);
   }
-  int32_t GetVersionExW(TOSVersionInfo& info) override {
-    OSVERSIONINFOW os{};
-    os.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    const BOOL ok = ::GetVersionExW(&os);
-#pragma GCC diagnostic pop
-    info.dwMajorVersion = os.dwMajorVersion;
-    info.dwMinorVersion = os.dwMinorVersion;
-    info.dwBuildNumber = os.dwBuildNumber;
-    info.dwPlatformId = os.dwPlatformId;
-    std::copy(std::begin(os.szCSDVersion), std::end(os.szCSDVersion), std::begin(info.szCSDVersion));
-    return ok;
-  }
   int32_t CreateDirectoryW(const String& path) override { return ::CreateDirectoryW(W(path), nullptr); }
   uintptr_t CreateMutexW(bool initialOwner, const String& name) override {
     return reinterpret_cast<uintptr_t>(::CreateMutexW(nullptr, initialOwner, W(name)));

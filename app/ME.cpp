@@ -78,7 +78,7 @@ bool ParseCommandLine() {
       else valid = false;
     }
   }
-  if (!valid) SystemPlatform().MessageBoxW(kCommandLineError, kAppTitle, kMbOk);
+  if (!valid) SystemPlatform().MessageBoxW(MessageBoxOwner(), kCommandLineError, kAppTitle, kMbOk);
   return valid;
 }
 

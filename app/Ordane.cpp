@@ -59,6 +59,6 @@ bool PrepareDataDir(const String& name, bool common) {
 bool IsVistaOrLater() {
   TOSVersionInfo info;
   info.dwOSVersionInfoSize = sizeof(TOSVersionInfo);
-  Platform().GetVersionExW(info);
+  SystemPlatform().GetVersionExW(info);
   return info.dwMajorVersion > 5;
 }

@@ -66,12 +66,15 @@ void TDropDst::TargetWndProc(TMessage& message) {
     TControlHook::TargetWndProc(message);
     return;
   }
-  // The handler may destroy this component; nothing below touches it after.
+  // The handler may destroy this component; nothing below touches it after,
+  // so the report is taken beforehand.
+  const TDropErrorEvent report = FOnDropError;
   const TDropHandle drop(message.WParam);
   try {
     DoFileDrop(message.WParam);
   } catch (...) {
-    DropPlatform().HandleException();
+    if (!report) throw;
+    report();
   }
 }
 

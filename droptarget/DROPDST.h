@@ -14,6 +14,10 @@
 // shell's order; it lives only for the call. X and Y are the drop point in
 // client coordinates of the hooked window.
 using TFileDropEvent = std::function<void(TComponent* sender, const TStrings& files, int32_t x, int32_t y)>;
+// Reports what OnFileDrop raised. It is called inside the catch block, before
+// the drop is released, so `throw;` gives it the error in flight. It gets no
+// sender: the handler that failed may have destroyed the drop target.
+using TDropErrorEvent = std::function<void()>;
 
 class TDropDst : public TControlHook {
 public:
@@ -22,6 +26,10 @@ public:
 
   const TFileDropEvent& OnFileDrop() const { return FOnFileDrop; }
   void SetOnFileDrop(TFileDropEvent handler) { FOnFileDrop = std::move(handler); }
+  // Without a report the error goes on to the hooked window's own message
+  // handling once the drop is released.
+  const TDropErrorEvent& OnDropError() const { return FOnDropError; }
+  void SetOnDropError(TDropErrorEvent handler) { FOnDropError = std::move(handler); }
   // Whether the hooked window takes drops; it follows a change at once.
   bool AcceptDrop() const { return FAcceptDrop; }
   void SetAcceptDrop(bool value);
@@ -40,5 +48,6 @@ protected:
 
 private:
   TFileDropEvent FOnFileDrop;
+  TDropErrorEvent FOnDropError;
   bool FAcceptDrop = true;
 };

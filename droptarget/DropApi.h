@@ -1,6 +1,6 @@
 // What the hook and the drop target ask of the world around them, one call
-// for one call: the toolkit's windowed controls, the shell's drag-and-drop
-// functions and the application's error report. Handles travel as integers
+// for one call: the toolkit's windowed controls and the shell's drag-and-drop
+// functions. Handles travel as integers
 // so that the logic builds without <windows.h>. The real implementation lives
 // in DropApiWin32.cpp; tests install a fake.
 #pragma once
@@ -43,10 +43,6 @@ struct DropApi {
   virtual bool DragQueryPoint(uintptr_t drop, TDropPoint& point) = 0;
   virtual void DragFinish(uintptr_t drop) = 0;
   virtual bool IsWindow(uintptr_t wnd) = 0;
-
-  // The application's error report for the exception in flight; called
-  // from inside a catch block.
-  virtual void HandleException() = 0;
 };
 
 // The platform in use. The Windows build starts with the real one; tests swap

@@ -1,6 +1,6 @@
 #include "droptarget/DropApi.h"
 
-#include "toolkit/Forms.h"  // windows.h first
+#include "toolkit/Forms.h"  // windows.h first; TForm
 
 #include <shellapi.h>
 
@@ -32,10 +32,6 @@ struct RealDropApi final : DropApi {
   }
   void DragFinish(uintptr_t drop) override { ::DragFinish(Drop(drop)); }
   bool IsWindow(uintptr_t wnd) override { return ::IsWindow(Wnd(wnd)) != FALSE; }
-
-  void HandleException() override {
-    if (Application) Application->HandleException();
-  }
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The program entry of Tolvi.exe.
 #include "app/Tolvi.h"
 #include "forms/TolviMainWin32.h"
+#include "toolkit/SystemApi.h"
 
 namespace {
 
@@ -11,6 +12,9 @@ struct WindowsStartup : StartupUi {
   void InitializeApplication(const String& title) override {
     app.Initialize();
     app.SetTitle(title);
+    // The program's message boxes belong to its active window, or to the main
+    // window while it shows.
+    SetMessageBoxOwner([&app = app] { return reinterpret_cast<uintptr_t>(app.ActiveWindow()); });
   }
   void CreateMainForm(bool show) override {
     app.SetShowMainForm(show);
@@ -26,6 +30,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TApplication app;
     WindowsStartup startup(app);
     RunTolvi(startup);
+    SetMessageBoxOwner(nullptr);
   } catch (...) {
     // Nothing is left to report to; the exit code stays 0 on every path.
   }

@@ -13,8 +13,6 @@
 using ExitHandle = uintptr_t;  // HANDLE, HMODULE, HWND
 using ExitProc = uintptr_t;    // FARPROC; zero when missing
 
-// OSVERSIONINFOW, field for field.
-
 // LUID
 struct TLuid {
   uint32_t LowPart = 0;
@@ -49,8 +47,7 @@ static_assert(sizeof(TFixedFileInfo) == 52);
 struct ExitApi {
   virtual ~ExitApi() = default;
 
-  // kernel32 / advapi32: version and the process token
-  virtual int32_t GetVersionExW(TOSVersionInfo& info) = 0;
+  // kernel32 / advapi32: the process token (the version is SystemApi's)
   virtual ExitHandle GetCurrentProcess() = 0;
   virtual int32_t OpenProcessToken(ExitHandle process, uint32_t desiredAccess, ExitHandle& token) = 0;
   virtual int32_t LookupPrivilegeValueW(const char16_t* systemName, const String& name, TLuid& luid) = 0;
@@ -96,9 +93,6 @@ struct ExitApi {
   virtual int32_t PostMessageW(ExitHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
   virtual intptr_t ShellExecuteW(ExitHandle owner, const String& verb, const String& file,
                                  const String& parameters, const String& directory, int32_t showCmd) = 0;
-
-  // Closes the application's main window as if the user had closed it.
-  virtual void CloseMainForm() = 0;
 };
 
 // The platform in use. The Windows build starts with the real one; tests swap

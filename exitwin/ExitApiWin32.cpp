@@ -4,10 +4,7 @@
 #include <shellapi.h>
 #include <winver.h>
 
-#include <cstring>
-
 #include "exitwin/ExitApi.h"
-#include "toolkit/Forms.h"
 
 namespace {
 
@@ -22,18 +19,6 @@ uintptr_t Raw(T value) {
 const wchar_t* WOrNull(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 struct RealExitApi final : ExitApi {
-  int32_t GetVersionExW(TOSVersionInfo& info) override {
-    OSVERSIONINFOW os{};
-    os.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
-    if (!::GetVersionExW(&os)) return 0;
-    info.dwMajorVersion = os.dwMajorVersion;
-    info.dwMinorVersion = os.dwMinorVersion;
-    info.dwBuildNumber = os.dwBuildNumber;
-    info.dwPlatformId = os.dwPlatformId;
-    static_assert(sizeof info.szCSDVersion == sizeof os.szCSDVersion);
-    std::memcpy(info.szCSDVersion, os.szCSDVersion, sizeof info.szCSDVersion);
-    return 1;
-  }
   ExitHandle GetCurrentProcess() override { return Raw(::GetCurrentProcess()); }
   int32_t OpenProcessToken(ExitHandle process, uint32_t desiredAccess, ExitHandle& token) override {
     HANDLE opened = nullptr;
@@ -138,11 +123,6 @@ struct RealExitApi final : ExitApi {
         ::ShellExecuteW(As<HWND>(owner), W(verb), W(file), W(parameters), W(directory), showCmd));
   }
 
-  void CloseMainForm() override {
-    // A program without an application object (a console tool) has no main
-    // window to close.
-    if (Application && Application->MainForm()) Application->MainForm()->Close();
-  }
 };
 
 }  // namespace

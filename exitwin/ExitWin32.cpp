@@ -54,7 +54,7 @@ using TLoadedModule16 = THandleGuard<TValueHandleTraits<uint32_t, 0, FreeModule1
 
 TComponent* RefreshVersionInfo(TComponent* owner) {
   OSVerInfo.dwOSVersionInfoSize = sizeof(TOSVersionInfo);
-  ExitPlatform().GetVersionExW(OSVerInfo);  // a failed query keeps what was there
+  SystemPlatform().GetVersionExW(OSVerInfo);  // a failed query keeps what was there
   return owner;
 }
 
@@ -125,9 +125,10 @@ ExitHandle WaitForShell(ExitApi& api, bool present) {
   return window;
 }
 
-void CloseMainFormQuietly(ExitApi& api) {
+void CloseMainFormQuietly(const std::function<void()>& closeMainForm) {
+  if (!closeMainForm) return;
   try {
-    api.CloseMainForm();
+    closeMainForm();
   } catch (...) {
     // The log-off is under way; a failure to close changes nothing.
   }
@@ -135,7 +136,7 @@ void CloseMainFormQuietly(ExitApi& api) {
 
 // Older shells stay behind after a log-off on Windows 95/98/Me, so the shell
 // is ended and started again before the program closes.
-void FinishLogOffWithoutNT(ExitApi& api) {
+void FinishLogOffWithoutNT(ExitApi& api, const std::function<void()>& closeMainForm) {
   if (!IsShell472OrLater()) {
     const ExitHandle shell = WaitForShell(api, true);
     // Posting to no window would quit this thread's own loop instead.
@@ -143,7 +144,7 @@ void FinishLogOffWithoutNT(ExitApi& api) {
     WaitForShell(api, false);
     api.ShellExecuteW(0, u"open", u"explorer.exe", u"", u"", kSwShow);
   }
-  CloseMainFormQuietly(api);
+  CloseMainFormQuietly(closeMainForm);
 }
 
 }  // namespace
@@ -242,7 +243,7 @@ void TExitWin::RestartWindows() {
 
 void TExitWin::LogOffWindows() {
   RequestExit(kEwxLogoff, false, u"Windows をログオフできませんでした。");
-  if (!IsWinNT()) FinishLogOffWithoutNT(ExitPlatform());
+  if (!IsWinNT()) FinishLogOffWithoutNT(ExitPlatform(), FOnCloseMainForm);
 }
 
 void TExitWin::ForceWindows() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "exitwin/ExitApi.h"
@@ -45,6 +46,12 @@ class TExitWin : public TComponent {
 public:
   explicit TExitWin(TComponent* AOwner);
 
+  // Closes the program's main window as if the user had closed it; the end
+  // of a log-off on Windows 95/98/Me. Its owner sets it; unset, nothing is
+  // closed (a program without windows).
+  const std::function<void()>& OnCloseMainForm() const { return FOnCloseMainForm; }
+  void SetOnCloseMainForm(std::function<void()> handler) { FOnCloseMainForm = std::move(handler); }
+
   void PowerOffWindows();
   void ShutdownWindows();
   void RebootWindows();
@@ -55,4 +62,7 @@ public:
   void ExitToDosMode();
   void Suspend();
   void Hibernate();
+
+private:
+  std::function<void()> FOnCloseMainForm;
 };

@@ -1,11 +1,6 @@
 // The real platform of the exit sequence and the picture window.
 #include "forms/FormsApi.h"
 
-#include <algorithm>
-#include <new>
-
-#include "toolkit/Dialogs.h"
-#include "toolkit/Forms.h"
 #include "toolkit/Win32.h"
 
 namespace {
@@ -21,13 +16,6 @@ struct WindowsFormsApi final : FormsApi {
     return ::ShowWindow(reinterpret_cast<HWND>(wnd), cmdShow);
   }
   int32_t GetSystemMetrics(int32_t index) override { return ::GetSystemMetrics(index); }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t type, const TBoxSetup& setup) override {
-    TMsgBoxOptions options;
-    for (const TBoxButton& button : setup.Buttons) options.Buttons.push_back({button.Id, button.Caption});
-    options.EscapeResult = setup.EscapeResult;
-    options.CenterOnScreen = setup.CenterOnScreen;
-    return MessageBoxWithOptions(Application ? Application->ActiveWindow() : nullptr, text, caption, type, options);
-  }
 };
 
 }  // namespace

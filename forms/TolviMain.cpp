@@ -55,23 +55,23 @@ bool HiberFileExists() {
 
 void TTolviMainCore::RunExitSequence() {
   TTerminateGuard terminate([this] { HostTerminate(); });
-  FormsApi& api = FormsPlatform();
 
   if (RunSettings.ExitMode == TExitMode::Hibernate && !HiberFileExists()) {
-    SystemPlatform().MessageBoxW(kHiberNotSetUp, kAppTitle, kMbOk);
+    SystemPlatform().MessageBoxW(MessageBoxOwner(), kHiberNotSetUp, kAppTitle, kMbOk);
     return;
   }
   HostHide();
   const String caption = ExitModeCaption(RunSettings.ExitMode);
 
   if (RunSettings.ShowConfirm) {
-    TBoxSetup setup;
-    setup.Buttons = {{kIdYes, u"はい(&Y)"}, {kIdNo, u"いいえ(&N)"}};
-    setup.EscapeResult = kIdNo;
-    setup.CenterOnScreen = true;
+    TMsgBoxOptions options;
+    options.Buttons = {{kIdYes, u"はい(&Y)"}, {kIdNo, u"いいえ(&N)"}};
+    options.EscapeResult = kIdNo;
+    options.CenterOnScreen = true;
     const String text = u"[" + caption + u"]\r\n" + kConfirmQuestion;
-    const int32_t answer = api.MessageBoxW(text, kConfirmTitle,
-                                           kMbYesNo | kMbIconInformation | kMbDefButton1 | kMbSetForeground, setup);
+    const int32_t answer =
+        SystemPlatform().MessageBoxWithOptions(MessageBoxOwner(), text, kConfirmTitle,
+                                               kMbYesNo | kMbIconInformation | kMbDefButton1 | kMbSetForeground, options);
     if (answer != kIdYes) return;
   }
 

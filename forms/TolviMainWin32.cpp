@@ -139,6 +139,7 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
 
   ExitWin1 = new TExitWin(this);
   ExitWin1->SetName(u"ExitWin1");
+  ExitWin1->SetOnCloseMainForm([this] { Close(); });
 
   OpenPictureDialog = new TOpenPictureDialog(this);
   OpenPictureDialog->SetName(u"OpenPictureDialog");

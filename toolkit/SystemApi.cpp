@@ -4,6 +4,11 @@
 
 namespace {
 
+std::function<uintptr_t()>& BoxOwner() {
+  static std::function<uintptr_t()> owner;
+  return owner;
+}
+
 void CloseSearch(uintptr_t search) { SystemPlatform().FindClose(search); }
 using TSearchHandle = THandleGuard<TValueHandleTraits<uintptr_t, kInvalidHandleValue, CloseSearch>>;
 
@@ -29,3 +34,7 @@ String SystemErrorText(uint32_t error) {
   String text = Trim(SystemPlatform().SysErrorMessage(error));
   return text.empty() ? u"エラー " + IntToStr(error) : text;
 }
+
+void SetMessageBoxOwner(std::function<uintptr_t()> owner) { BoxOwner() = std::move(owner); }
+
+uintptr_t MessageBoxOwner() { return BoxOwner() ? BoxOwner()() : 0; }

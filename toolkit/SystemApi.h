@@ -1,11 +1,14 @@
 // The platform calls that every part of the program shares (files, errors,
-// plain message boxes), one for one with Win32. Handles travel as integers so that the
-// logic builds without <windows.h>. The real implementation lives in
-// SystemApiWin32.cpp; tests install a fake through TSeamInstall<SystemApi>.
+// the system version, message boxes), one for one with Win32. Handles travel
+// as integers so that the logic builds without <windows.h>. The real
+// implementation lives in SystemApiWin32.cpp; tests install a fake through
+// TSeamInstall<SystemApi>.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "toolkit/Seam.h"
 #include "toolkit/SysUtils.h"
@@ -20,7 +23,13 @@ constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorFileTooLarge = 223;
 constexpr uint32_t kMbOk = 0x0;
+constexpr uint32_t kMbYesNo = 0x4;
 constexpr uint32_t kMbIconError = 0x10;
+constexpr uint32_t kMbIconInformation = 0x40;
+constexpr uint32_t kMbDefButton1 = 0x0;
+constexpr uint32_t kMbSetForeground = 0x10000;
+constexpr int32_t kIdYes = 6;
+constexpr int32_t kIdNo = 7;
 
 // OSVERSIONINFOW, field for field.
 struct TOSVersionInfo {
@@ -32,6 +41,20 @@ struct TOSVersionInfo {
   char16_t szCSDVersion[128] = {};
 };
 static_assert(sizeof(TOSVersionInfo) == 276);
+
+// A button of a message box and the text it is to carry.
+struct TMsgBoxButton {
+  int Id = 0;  // IDYES, IDNO, ...
+  String Caption;
+};
+
+// How a message box with our own button texts is to behave
+// (MessageBoxWithOptions, toolkit/Dialogs.h).
+struct TMsgBoxOptions {
+  std::vector<TMsgBoxButton> Buttons;  // new texts for the box's buttons
+  int EscapeResult = 0;                // when set: what Esc and closing the box answer
+  bool CenterOnScreen = false;         // on the primary screen rather than over the owner
+};
 
 // WIN32_FIND_DATAW, as far as it is read.
 struct TFindData {
@@ -52,8 +75,15 @@ struct SystemApi {
   virtual bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) = 0;
   // FormatMessageW's text of a system error code, as the system words it.
   virtual String SysErrorMessage(uint32_t error) = 0;
-  // A message box owned by the application's active window.
-  virtual int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) = 0;
+  // The deprecated query, as it is: on Windows 8.1 and later it tells the
+  // version the program's manifest declares.
+  virtual int32_t GetVersionExW(TOSVersionInfo& info) = 0;
+  // user32's MessageBoxW; `owner` is an HWND, 0 for none.
+  virtual int32_t MessageBoxW(uintptr_t owner, const String& text, const String& caption, uint32_t type) = 0;
+  // MessageBoxW with our own button texts and behaviour: the toolkit's
+  // MessageBoxWithOptions (toolkit/Dialogs.h), the Win32 side of the toolkit.
+  virtual int32_t MessageBoxWithOptions(uintptr_t owner, const String& text, const String& caption, uint32_t type,
+                                        const TMsgBoxOptions& options) = 0;
 };
 
 template <>
@@ -65,6 +95,12 @@ inline SystemApi& SystemPlatform() { return TSeam<SystemApi>::Get(); }
 // holds open without sharing (the hibernation and paging files) counts too.
 // The one existence check of the program.
 bool FileExists(const String& fileName);
+
+// The window that is to own the program's message boxes (an HWND, 0 for
+// none). The application installs where it comes from once, at start-up (its
+// active window); until then, and after `owner` is set to nullptr, it is 0.
+void SetMessageBoxOwner(std::function<uintptr_t()> owner);
+uintptr_t MessageBoxOwner();
 
 // The system's text of `error`, without the line break it ends with; "エラー
 // <n>" when the system has no text for it.

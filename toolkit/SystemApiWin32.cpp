@@ -1,6 +1,9 @@
-// The real platform of the shared file and error calls.
+// The real platform of the shared calls.
 #include "toolkit/SystemApi.h"
-#include "toolkit/Forms.h"
+
+#include <cstring>
+
+#include "toolkit/Dialogs.h"
 #include "toolkit/Win32.h"
 
 namespace {
@@ -22,9 +25,27 @@ struct WindowsSystemApi final : SystemApi {
     return ReadWholeFile(fileName, maxSize, bytes, error);
   }
   String SysErrorMessage(uint32_t error) override { return ::SysErrorMessage(error); }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) override {
-    if (Application) return Application->MessageBox(text, caption, type);
-    return ::MessageBoxW(nullptr, W(text), W(caption), type);
+  int32_t GetVersionExW(TOSVersionInfo& info) override {
+    OSVERSIONINFOW os{};
+    os.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!::GetVersionExW(&os)) return 0;
+#pragma GCC diagnostic pop
+    info.dwMajorVersion = os.dwMajorVersion;
+    info.dwMinorVersion = os.dwMinorVersion;
+    info.dwBuildNumber = os.dwBuildNumber;
+    info.dwPlatformId = os.dwPlatformId;
+    static_assert(sizeof info.szCSDVersion == sizeof os.szCSDVersion);
+    std::memcpy(info.szCSDVersion, os.szCSDVersion, sizeof info.szCSDVersion);
+    return 1;
+  }
+  int32_t MessageBoxW(uintptr_t owner, const String& text, const String& caption, uint32_t type) override {
+    return ::MessageBoxW(reinterpret_cast<HWND>(owner), W(text), W(caption), type);
+  }
+  int32_t MessageBoxWithOptions(uintptr_t owner, const String& text, const String& caption, uint32_t type,
+                                const TMsgBoxOptions& options) override {
+    return ::MessageBoxWithOptions(reinterpret_cast<HWND>(owner), text, caption, type, options);
   }
 };
 

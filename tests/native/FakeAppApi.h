@@ -14,7 +14,7 @@ struct FakeAppApi : AppApi, SystemApi {
   String windowsDir = u"C:\\Windows";
   String commandLine = u"C:\\Program Files\\Tolvi\\Tolvi.exe";
   String moduleFile = u"C:\\Program Files\\Tolvi\\Tolvi.exe";
-  uint32_t majorVersion = 10;
+  TOSVersionInfo version = NT10();  // what the version query reports
   std::set<String> dirs{u"C:\\Users\\u\\AppData\\Roaming"};
   std::map<String, std::string> files;
   std::map<String, uint32_t> attributes;  // of files; FILE_ATTRIBUTE_ARCHIVE when not listed
@@ -22,11 +22,18 @@ struct FakeAppApi : AppApi, SystemApi {
   std::set<String> mutexes;
   std::set<String> deniedMutexes;  // held by an elevated instance: opening them is refused
   std::vector<std::string> calls;  // the calls that matter for order, in order
-  struct Box { String text, caption; uint32_t flags; };
+  struct Box { uintptr_t owner; String text, caption; uint32_t flags; };
   std::vector<Box> boxes;
   uint32_t lastError = 0;
 
   TSeamInstall<SystemApi> systemSeam{this};
+
+  static TOSVersionInfo NT10() {
+    TOSVersionInfo v;
+    v.dwPlatformId = 2;
+    v.dwMajorVersion = 10;
+    return v;
+  }
 
   FakeAppApi() { SetPlatform(this); }
   ~FakeAppApi() override { SetPlatform(nullptr); }
@@ -45,7 +52,9 @@ struct FakeAppApi : AppApi, SystemApi {
   }
   int32_t GetVersionExW(TOSVersionInfo& info) override {
     calls.push_back("GetVersionExW(" + std::to_string(info.dwOSVersionInfoSize) + ")");
-    info.dwMajorVersion = majorVersion;
+    const uint32_t size = info.dwOSVersionInfoSize;
+    info = version;
+    info.dwOSVersionInfoSize = size;
     return 1;
   }
   uint32_t GetFileAttributesW(const String& path) override {
@@ -121,9 +130,13 @@ struct FakeAppApi : AppApi, SystemApi {
     calls.push_back("DeleteFileW(" + ToUtf8(path) + ")");
     return files.erase(path) > 0;
   }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t flags) override {
+  int32_t MessageBoxW(uintptr_t owner, const String& text, const String& caption, uint32_t flags) override {
     calls.push_back("MessageBoxW");
-    boxes.push_back({text, caption, flags});
+    boxes.push_back({owner, text, caption, flags});
+    return 1;
+  }
+  int32_t MessageBoxWithOptions(uintptr_t, const String&, const String&, uint32_t, const TMsgBoxOptions&) override {
+    calls.push_back("MessageBoxWithOptions");
     return 1;
   }
 };

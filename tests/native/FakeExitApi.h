@@ -9,12 +9,15 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "exitwin/ExitApi.h"
+#include "exitwin/ExitWin32.h"
 
-struct FakeExitApi : ExitApi {
+// Answers the system's version query too. Where other fakes serve the
+// system's calls, declare it before them: the last one installed answers.
+struct FakeExitApi : ExitApi, SystemApi {
   std::vector<std::string> calls;
 
   // GetVersionExW: the record reported, and whether the call fills it at all.
@@ -47,6 +50,8 @@ struct FakeExitApi : ExitApi {
 
   static constexpr ExitHandle kProcess = 0xC, kToken = 0x70, kProgman = 0x50;
 
+  TSeamInstall<SystemApi> systemSeam{this};
+
   FakeExitApi() { SetExitPlatform(this); }
   ~FakeExitApi() override { SetExitPlatform(nullptr); }
 
@@ -61,6 +66,18 @@ struct FakeExitApi : ExitApi {
     info.dwOSVersionInfoSize = size;
     return 1;
   }
+  // The engine asks the system for nothing else.
+  uint32_t GetFileAttributesW(const String&) override { throw Unexpected(); }
+  uint32_t GetLastError() override { throw Unexpected(); }
+  uintptr_t FindFirstFileW(const String&, TFindData&) override { throw Unexpected(); }
+  int32_t FindClose(uintptr_t) override { throw Unexpected(); }
+  bool ReadFileBytes(const String&, uint64_t, std::string&, uint32_t&) override { throw Unexpected(); }
+  String SysErrorMessage(uint32_t) override { throw Unexpected(); }
+  int32_t MessageBoxW(uintptr_t, const String&, const String&, uint32_t) override { throw Unexpected(); }
+  int32_t MessageBoxWithOptions(uintptr_t, const String&, const String&, uint32_t, const TMsgBoxOptions&) override {
+    throw Unexpected();
+  }
+  static std::logic_error Unexpected() { return std::logic_error("a system call the exit engine does not make"); }
   ExitHandle GetCurrentProcess() override {
     Record("GetCurrentProcess()");
     return kProcess;
@@ -190,10 +207,12 @@ struct FakeExitApi : ExitApi {
            ToUtf8(directory) + "," + std::to_string(showCmd) + ")");
     return shellExecuteResult;
   }
-  void CloseMainForm() override {
+  // What the engine's owner closes, recorded with the platform calls.
+  void CloseMainForm() {
     Record("CloseMainForm()");
     if (closeMainFormThrows) throw Exception(u"閉じられません");
   }
+  void Own(TExitWin& engine) { engine.SetOnCloseMainForm([this] { CloseMainForm(); }); }
 
   static std::string Hex(uint64_t value) {
     char text[24];

@@ -1,5 +1,5 @@
 // A recording stand-in for the platform calls of the exit sequence and the
-// picture window (FormsApi and the system's file calls): a small file table, a taskbar, a screen and scripted answers
+// picture window (FormsApi and the system's calls): a small file table, a taskbar, a screen and scripted answers
 // of message boxes. Calls that matter for order go into `calls`.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppApi.h"
+#include "FakeAppApi.h"
 #include "forms/FormsApi.h"
 
 struct FakeFormsApi : FormsApi, SystemApi {
@@ -27,12 +27,14 @@ struct FakeFormsApi : FormsApi, SystemApi {
 
   uintptr_t taskbar = 0x7A5C;  // 0: no taskbar running
   int32_t screenWidth = 1280, screenHeight = 800;
+  TOSVersionInfo version = FakeAppApi::NT10();  // what the version query reports
 
   struct Box {
     String text, caption;
     uint32_t type = 0;
     bool custom = false;
-    TBoxSetup setup;
+    TMsgBoxOptions options;
+    uintptr_t owner = 0;
   };
   std::vector<Box> boxes;
   std::deque<int32_t> answers;  // what the boxes answer, in turn; then kIdYes
@@ -100,15 +102,22 @@ struct FakeFormsApi : FormsApi, SystemApi {
     calls.push_back("GetSystemMetrics(" + std::to_string(index) + ")");
     return index == kSmCxScreen ? screenWidth : index == kSmCyScreen ? screenHeight : 0;
   }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t type) override {
+  int32_t MessageBoxW(uintptr_t owner, const String& text, const String& caption, uint32_t type) override {
     calls.push_back("MessageBoxW(" + ToUtf8(text) + ")");
-    boxes.push_back({text, caption, type, false, {}});
+    boxes.push_back({text, caption, type, false, {}, owner});
     return Answer();
   }
-  int32_t MessageBoxW(const String& text, const String& caption, uint32_t type, const TBoxSetup& setup) override {
+  int32_t MessageBoxWithOptions(uintptr_t owner, const String& text, const String& caption, uint32_t type,
+                                const TMsgBoxOptions& options) override {
     calls.push_back("MessageBoxW(" + ToUtf8(text) + ")");
-    boxes.push_back({text, caption, type, true, setup});
+    boxes.push_back({text, caption, type, true, options, owner});
     return Answer();
+  }
+  int32_t GetVersionExW(TOSVersionInfo& info) override {
+    const uint32_t size = info.dwOSVersionInfoSize;
+    info = version;
+    info.dwOSVersionInfoSize = size;
+    return 1;
   }
 
   static std::string Hex(uint64_t value) {

@@ -77,7 +77,6 @@ struct FakeDropApi final : DropApi {
   uintptr_t nextHandle = 0x100;
   std::set<uintptr_t> deadWindows;
   std::map<uintptr_t, FakeDrop> drops;
-  std::vector<String> reports;
 
   explicit FakeDropApi(Log& log) : log(log) { SetDropPlatform(this); }
   ~FakeDropApi() override { SetDropPlatform(nullptr); }
@@ -127,16 +126,6 @@ struct FakeDropApi final : DropApi {
   void DragFinish(uintptr_t drop) override { log.push_back("DragFinish " + Hex(drop)); }
   bool IsWindow(uintptr_t wnd) override {
     return wnd != 0 && wnd < nextHandle && !deadWindows.count(wnd);
-  }
-  void HandleException() override {
-    try {
-      throw;
-    } catch (const Exception& e) {
-      reports.push_back(e.Message());
-    } catch (...) {
-      reports.push_back(u"?");
-    }
-    log.push_back("report");
   }
 };
 
@@ -452,21 +441,42 @@ TEST_F(DropCore, EmptyDropAndLongNames) {
 }
 
 TEST_F(DropCore, ErrorInTheHandlerIsReportedOnceAndTheDropReleasedAfter) {
+  std::vector<String> reports;
+  dst->SetOnDropError([&] {
+    try {
+      throw;
+    } catch (const Exception& e) {
+      reports.push_back(e.Message());
+    } catch (...) {
+      reports.push_back(u"?");
+    }
+    log.push_back("report");
+  });
   dst->SetOnFileDrop([this](TComponent*, const TStrings& files, int32_t, int32_t) {
     log.push_back("OnFileDrop");
     files[files.Count()];  // reads past the end
   });
   Drop(0xD1, {u"a"});
-  EXPECT_EQ(api.reports, std::vector<String>{u"リストのインデックスが範囲外です (1)。"});
+  EXPECT_EQ(reports, std::vector<String>{u"リストのインデックスが範囲外です (1)。"});
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ((Log{log.end() - 3, log.end()}), (Log{"OnFileDrop", "report", "DragFinish d1"}));
 
   dst->SetOnFileDrop([this](TComponent*, const TStrings&, int32_t, int32_t) { log.push_back("ok"); });
   log.clear();
   Drop(0xD2, {u"b"});
-  EXPECT_EQ(api.reports.size(), 1u);
+  EXPECT_EQ(reports.size(), 1u);
   EXPECT_EQ(log.back(), "DragFinish d2");
   EXPECT_EQ(std::count(log.begin(), log.end(), "ok"), 1);
+}
+
+TEST_F(DropCore, WithoutAReportTheErrorGoesOnToTheWindowOnceTheDropIsReleased) {
+  dst->SetOnFileDrop([this](TComponent*, const TStrings&, int32_t, int32_t) {
+    log.push_back("OnFileDrop");
+    throw Exception(u"読み込めません");
+  });
+  EXPECT_THROW(Drop(0xD1, {u"a"}), Exception);
+  EXPECT_EQ(log.back(), "DragFinish d1");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "DragFinish d1"), 1);
 }
 
 TEST_F(DropCore, WithoutHandlerTheDropIsOnlyReleased) {

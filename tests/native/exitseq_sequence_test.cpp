@@ -22,11 +22,7 @@ namespace {
 struct RecordedExitApi : FakeExitApi {
   std::vector<std::string>& record;
   bool exitThrows = false;
-  explicit RecordedExitApi(std::vector<std::string>& r) : record(r) {
-    version.dwPlatformId = 2;  // NT 6.1, as on Windows 7
-    version.dwMajorVersion = 6;
-    version.dwMinorVersion = 1;
-  }
+  explicit RecordedExitApi(std::vector<std::string>& r) : record(r) {}
   int32_t ExitWindowsEx(uint32_t flags, uint32_t reason) override {
     record.push_back("ExitWindowsEx(" + Hex(flags) + "," + Hex(reason) + ")");
     if (exitThrows) throw std::bad_alloc();
@@ -61,11 +57,20 @@ protected:
 
 const String kPicture = u"C:\\Pictures\\End.jpg";
 
+// The system's calls of the sequence, on NT 6.1 as on Windows 7.
+struct Windows7FormsApi : FakeFormsApi {
+  Windows7FormsApi() {
+    version.dwPlatformId = 2;
+    version.dwMajorVersion = 6;
+    version.dwMinorVersion = 1;
+  }
+};
+
 class ExitSequenceTest : public testing::Test {
 protected:
+  RecordedExitApi exitApi{forms.calls};  // first: the system's calls are the others'
   FakeAppApi app;
-  FakeFormsApi forms;
-  RecordedExitApi exitApi{forms.calls};
+  Windows7FormsApi forms;
   TExitWin engine{nullptr};
   TTestMain main{forms.calls, engine};
 
@@ -115,13 +120,28 @@ TEST_F(ExitSequenceTest, ConfirmationBoxCarriesItsOwnTextsAndBehaviour) {
   EXPECT_EQ(box.type & 0xF, kMbYesNo);
   EXPECT_EQ(box.type & 0xF0, kMbIconInformation);
   EXPECT_EQ(box.type & 0xF00, 0u) << "Yes is the default button";
-  ASSERT_EQ(box.setup.Buttons.size(), 2u);
-  EXPECT_EQ(box.setup.Buttons[0].Id, kIdYes);
-  EXPECT_EQ(box.setup.Buttons[0].Caption, u"はい(&Y)");
-  EXPECT_EQ(box.setup.Buttons[1].Id, kIdNo);
-  EXPECT_EQ(box.setup.Buttons[1].Caption, u"いいえ(&N)");
-  EXPECT_EQ(box.setup.EscapeResult, kIdNo);
-  EXPECT_TRUE(box.setup.CenterOnScreen);
+  ASSERT_EQ(box.options.Buttons.size(), 2u);
+  EXPECT_EQ(box.options.Buttons[0].Id, kIdYes);
+  EXPECT_EQ(box.options.Buttons[0].Caption, u"はい(&Y)");
+  EXPECT_EQ(box.options.Buttons[1].Id, kIdNo);
+  EXPECT_EQ(box.options.Buttons[1].Caption, u"いいえ(&N)");
+  EXPECT_EQ(box.options.EscapeResult, kIdNo);
+  EXPECT_TRUE(box.options.CenterOnScreen);
+}
+
+TEST_F(ExitSequenceTest, BoxesBelongToTheWindowTheApplicationNames) {
+  SetMessageBoxOwner([] { return uintptr_t{0x4A0}; });
+  Run();
+  forms.files.erase(u"C:\\Hiberfil.sys");
+  RunSettings.ExitMode = TExitMode::Hibernate;
+  Run();
+  SetMessageBoxOwner(nullptr);
+  Run();
+  ASSERT_EQ(forms.boxes.size(), 3u);
+  EXPECT_TRUE(forms.boxes[0].custom);
+  EXPECT_EQ(forms.boxes[0].owner, 0x4A0u);
+  EXPECT_EQ(forms.boxes[1].owner, 0x4A0u);
+  EXPECT_EQ(forms.boxes[2].owner, 0u) << "none named: the box has no owner";
 }
 
 TEST_F(ExitSequenceTest, WithoutConfirmationTheActionFollowsAtOnce) {
@@ -226,10 +246,10 @@ TEST_F(ExitSequenceTest, AFailureOutsideTheEngineStillEndsTheProgramAndActsNot) 
 
 TEST_F(ExitSequenceTest, StandbyIsTheFourthCaptionBeforeVista) {
   RunSettings.ExitMode = TExitMode::Sleep;
-  app.majorVersion = 5;
+  forms.version.dwMajorVersion = 5;
   forms.answers = {kIdNo};
   EXPECT_EQ(Run()[1], "MessageBoxW([スタンバイ]\r\nよろしいですか？)");
-  app.majorVersion = 6;
+  forms.version.dwMajorVersion = 6;
   forms.answers = {kIdNo};
   EXPECT_EQ(Run()[1], "MessageBoxW([スリープ]\r\nよろしいですか？)");
   EXPECT_EQ(ExitModeCaption(TExitMode::None), u"");

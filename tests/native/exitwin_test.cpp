@@ -299,6 +299,7 @@ TEST_P(ExitOperationTest, MakesExactlyTheseCallsAndEndsSo) {
   api.versionFills = row.sys != Sys::Unfilled;
   if (row.tweak) row.tweak(api);
   TExitWin engine(nullptr);
+  api.Own(engine);
   api.calls.clear();
 
   Outcome outcome = Ok();
@@ -424,6 +425,7 @@ protected:
   // The calls after the version test, which is the same every time.
   Calls LogOff() {
     TExitWin engine(nullptr);
+    api.Own(engine);
     api.calls.clear();
     engine.LogOffWindows();
     return Calls(api.calls.begin() + 1 + kShellCheck.size(), api.calls.end());
@@ -453,6 +455,13 @@ TEST_F(ShellRestartTest, AShellThatNeverLeavesIsGivenUpAfterThirtySeconds) {
   api.progmanOtherwise = FakeExitApi::kProgman;
   EXPECT_EQ(LogOff(), (Searches(1) + Calls{"PostMessageW(0x50,0x12,0,0)"} + Searches(60) +
                           Calls{"ShellExecuteW(0x0,open,explorer.exe,,,5)", "CloseMainForm()"}));
+}
+
+TEST_F(ShellRestartTest, WithoutAnOwnerToCloseTheLogOffEndsAfterTheShell) {
+  TExitWin engine(nullptr);
+  api.calls.clear();
+  EXPECT_NO_THROW(engine.LogOffWindows());
+  EXPECT_EQ(api.calls.back(), "ShellExecuteW(0x0,open,explorer.exe,,,5)");
 }
 
 TEST_F(ShellRestartTest, AClosingThatFailsStillEndsTheLogOffNormally) {

@@ -21,8 +21,13 @@ using Calls = std::vector<std::string>;
 const String kPicturesFolder = u"C:\\Users\\u\\Pictures";
 const String kDataDir = u"C:\\Users\\u\\AppData\\Roaming\\Ordane\\Quv\\";
 
-// The pictures folder answers too.
+// NT 6.1, as on Windows 7, with a pictures folder.
 struct MainAppApi : FakeAppApi {
+  MainAppApi() {
+    version.dwPlatformId = 2;
+    version.dwMajorVersion = 6;
+    version.dwMinorVersion = 1;
+  }
   int32_t SHGetFolderPathW(int32_t csidl, uint32_t flags, char16_t* path) override {
     if (csidl != 0x27) return FakeAppApi::SHGetFolderPathW(csidl, flags, path);
     std::copy(kPicturesFolder.begin(), kPicturesFolder.end(), path);
@@ -45,15 +50,10 @@ protected:
 
 class MainWindowTest : public testing::Test {
 protected:
+  FakeExitApi exitApi;  // first: the system's calls are the others'
   FakeFormsApi forms;
-  MainAppApi app;  // declared last: its files answer the file queries
-  FakeExitApi exitApi;
+  MainAppApi app;  // declared last: its files and its version answer the system's queries
   TExitWin engine{nullptr};
-  MainWindowTest() {
-    exitApi.version.dwPlatformId = 2;  // NT 6.1
-    exitApi.version.dwMajorVersion = 6;
-    exitApi.version.dwMinorVersion = 1;
-  }
   TTestWindow window{engine};
 
   void SetUp() override {
@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, CreationRunsItsStepsInOrder) {
 }
 
 TEST_F(MainWindowTest, CreationFollowsTheSystem) {
-  app.majorVersion = 5;  // no hibernation file, a system before Vista
+  app.version.dwMajorVersion = 5;  // no hibernation file, a system before Vista
   window.FormCreate();
   EXPECT_NE(std::find(window.record.begin(), window.record.end(), "Caption(4,スタンバイ)"), window.record.end());
   EXPECT_NE(std::find(window.record.begin(), window.record.end(), "Enable(5,0)"), window.record.end());

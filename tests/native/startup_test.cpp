@@ -95,7 +95,7 @@ TEST(Ordane, SpecialFoldersWindowsDirAndVersion) {
   EXPECT_EQ(api.calls, (std::vector<std::string>{"SHGetFolderPathW(26)", "SHGetFolderPathW(39)"}));
   EXPECT_EQ(GetWindowsDir(), u"C:\\Windows");
   for (auto [major, vista] : {std::pair{4u, false}, {5u, false}, {6u, true}, {10u, true}}) {
-    api.majorVersion = major;
+    api.version.dwMajorVersion = major;
     EXPECT_EQ(IsVistaOrLater(), vista) << major;
   }
   EXPECT_EQ(api.calls.back(), "GetVersionExW(276)");

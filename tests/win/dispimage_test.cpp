@@ -370,9 +370,6 @@ struct RecordingFormsApi final : FormsApi {
     return real.ShowWindow(wnd, cmd);
   }
   int32_t GetSystemMetrics(int32_t i) override { return real.GetSystemMetrics(i); }
-  int32_t MessageBoxW(const String& t, const String& c, uint32_t type, const TBoxSetup& s) override {
-    return real.MessageBoxW(t, c, type, s);
-  }
 };
 
 // Runs `act` once, from the message loop, as soon as `ready` holds.

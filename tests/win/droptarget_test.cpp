@@ -46,7 +46,6 @@ struct TCountingDropApi final : DropApi {
   uint32_t DragQueryFileW(uintptr_t d, uint32_t i, char16_t* b, uint32_t n) override { return real.DragQueryFileW(d, i, b, n); }
   bool DragQueryPoint(uintptr_t d, TDropPoint& p) override { return real.DragQueryPoint(d, p); }
   bool IsWindow(uintptr_t w) override { return real.IsWindow(w); }
-  void HandleException() override { real.HandleException(); }
 };
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000) {

@@ -91,14 +91,14 @@ protected:
   }
   // Shows the confirmation box as the exit sequence does, and acts on it.
   int Show(TBoxVisit& visit) {
-    TBoxSetup setup;
-    setup.Buttons = {{kIdYes, u"はい(&Y)"}, {kIdNo, u"いいえ(&N)"}};
-    setup.EscapeResult = kIdNo;
-    setup.CenterOnScreen = true;
+    TMsgBoxOptions options;
+    options.Buttons = {{kIdYes, u"はい(&Y)"}, {kIdNo, u"いいえ(&N)"}};
+    options.EscapeResult = kIdNo;
+    options.CenterOnScreen = true;
     tVisit = &visit;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 30, VisitTick);
-    const int answer = RealSeam<FormsApi>().MessageBoxW(u"[再起動]\r\nよろしいですか？", u"情報",
-                                                       kMbYesNo | kMbIconInformation | kMbSetForeground, setup);
+    const int answer = RealSeam<SystemApi>().MessageBoxWithOptions(
+        0, u"[再起動]\r\nよろしいですか？", u"情報", kMbYesNo | kMbIconInformation | kMbSetForeground, options);
     ::KillTimer(nullptr, timer);
     tVisit = nullptr;
     return answer;
