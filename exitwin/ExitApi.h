@@ -88,8 +88,6 @@ struct ExitApi {
   virtual String GetLocaleInfoW(uint32_t locale, uint32_t type) = 0;
 
   // user32 / kernel32 / shell32
-  virtual ExitHandle FindWindowW(const String& className, const char16_t* windowName) = 0;
-  virtual void Sleep(uint32_t milliseconds) = 0;
   virtual int32_t PostMessageW(ExitHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
   virtual intptr_t ShellExecuteW(ExitHandle owner, const String& verb, const String& file,
                                  const String& parameters, const String& directory, int32_t showCmd) = 0;

@@ -110,10 +110,6 @@ struct RealExitApi final : ExitApi {
     return text;
   }
 
-  ExitHandle FindWindowW(const String& className, const char16_t* windowName) override {
-    return Raw(::FindWindowW(W(className), WOrNull(windowName)));
-  }
-  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
   int32_t PostMessageW(ExitHandle window, uint32_t msg, uintptr_t wParam, intptr_t lParam) override {
     return ::PostMessageW(As<HWND>(window), msg, wParam, lParam);
   }

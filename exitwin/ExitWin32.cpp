@@ -118,8 +118,8 @@ char16_t UserDecimalSeparator(ExitApi& api) {
 ExitHandle WaitForShell(ExitApi& api, bool present) {
   ExitHandle window = 0;
   for (int i = 0; i < kShellPollLimit; ++i) {
-    window = api.FindWindowW(u"Progman", nullptr);
-    api.Sleep(kShellPollMs);
+    window = SystemPlatform().FindWindowW(u"Progman", nullptr);
+    SystemPlatform().Sleep(kShellPollMs);
     if ((window != 0) == present) break;
   }
   return window;

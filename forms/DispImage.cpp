@@ -59,7 +59,7 @@ void TDispImageCore::FormKeyPress(char16_t& key) {
 }
 
 void TDispImageCore::FormCloseQuery(bool& canClose) {
-  FormsPlatform().Sleep(kCloseQueryPause);
+  SystemPlatform().Sleep(kCloseQueryPause);
   canClose = true;
 }
 
@@ -81,15 +81,14 @@ void TDispImageCore::RestoreTaskbar() {
 
 // The taskbar is looked up each time: it may have been restarted meanwhile.
 void TDispImageCore::ShowTaskbar() {
-  FormsApi& api = FormsPlatform();
-  if (const uintptr_t taskbar = api.FindWindowW(kTaskbarClass, nullptr)) api.ShowWindow(taskbar, kSwShow);
+  if (const uintptr_t taskbar = SystemPlatform().FindWindowW(kTaskbarClass, nullptr))
+    FormsPlatform().ShowWindow(taskbar, kSwShow);
   FTaskbarHidden = false;
 }
 
 void TDispImageCore::HideTaskbar() {
-  FormsApi& api = FormsPlatform();
-  if (const uintptr_t taskbar = api.FindWindowW(kTaskbarClass, nullptr)) {
-    api.ShowWindow(taskbar, kSwHide);
+  if (const uintptr_t taskbar = SystemPlatform().FindWindowW(kTaskbarClass, nullptr)) {
+    FormsPlatform().ShowWindow(taskbar, kSwHide);
     FTaskbarHidden = true;
   }
 }

@@ -20,10 +20,8 @@ struct FormsApi {
   virtual ~FormsApi() = default;
 
   // kernel32 (files, errors and message boxes are SystemApi's)
-  virtual void Sleep(uint32_t milliseconds) = 0;
 
   // user32
-  virtual uintptr_t FindWindowW(const String& className, const char16_t* windowName) = 0;
   virtual int32_t ShowWindow(uintptr_t wnd, int32_t cmdShow) = 0;
   virtual int32_t GetSystemMetrics(int32_t index) = 0;
 };

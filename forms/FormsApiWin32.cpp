@@ -6,12 +6,6 @@
 namespace {
 
 struct WindowsFormsApi final : FormsApi {
-  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
-
-  uintptr_t FindWindowW(const String& className, const char16_t* windowName) override {
-    return reinterpret_cast<uintptr_t>(
-        ::FindWindowW(W(className), windowName ? reinterpret_cast<const wchar_t*>(windowName) : nullptr));
-  }
   int32_t ShowWindow(uintptr_t wnd, int32_t cmdShow) override {
     return ::ShowWindow(reinterpret_cast<HWND>(wnd), cmdShow);
   }

@@ -84,6 +84,10 @@ struct SystemApi {
   // MessageBoxWithOptions (toolkit/Dialogs.h), the Win32 side of the toolkit.
   virtual int32_t MessageBoxWithOptions(uintptr_t owner, const String& text, const String& caption, uint32_t type,
                                         const TMsgBoxOptions& options) = 0;
+  // user32's FindWindowW: a top-level window by class (and title, when not
+  // null); an HWND, 0 when there is none.
+  virtual uintptr_t FindWindowW(const String& className, const char16_t* windowName) = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
 };
 
 template <>

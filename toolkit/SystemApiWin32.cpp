@@ -40,6 +40,11 @@ struct WindowsSystemApi final : SystemApi {
     std::memcpy(info.szCSDVersion, os.szCSDVersion, sizeof info.szCSDVersion);
     return 1;
   }
+  uintptr_t FindWindowW(const String& className, const char16_t* windowName) override {
+    return reinterpret_cast<uintptr_t>(
+        ::FindWindowW(W(className), windowName ? reinterpret_cast<const wchar_t*>(windowName) : nullptr));
+  }
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
   int32_t MessageBoxW(uintptr_t owner, const String& text, const String& caption, uint32_t type) override {
     return ::MessageBoxW(reinterpret_cast<HWND>(owner), W(text), W(caption), type);
   }

@@ -139,5 +139,8 @@ struct FakeAppApi : AppApi, SystemApi {
     calls.push_back("MessageBoxWithOptions");
     return 1;
   }
+  // The application core finds no windows and never waits.
+  uintptr_t FindWindowW(const String&, const char16_t*) override { return 0; }
+  void Sleep(uint32_t) override {}
 };
 

@@ -354,17 +354,35 @@ TEST_F(ImageViewWin, TransparencyIsComposedOverTheViewsColour) {
 // ---- the picture window's modal run --------------------------------------------------
 
 // The real platform, with the taskbar calls and the pauses written down.
-struct RecordingFormsApi final : FormsApi {
+struct RecordingFormsApi final : FormsApi, SystemApi {
   FormsApi& real = RealSeam<FormsApi>();
+  SystemApi& system = RealSeam<SystemApi>();
   std::vector<std::string> calls;
+  TSeamInstall<SystemApi> systemSeam{this};
   RecordingFormsApi() { SetFormsPlatform(this); }
   ~RecordingFormsApi() override { SetFormsPlatform(nullptr); }
 
   void Sleep(uint32_t ms) override {
     calls.push_back("Sleep(" + std::to_string(ms) + ")");
-    real.Sleep(ms);
+    system.Sleep(ms);
   }
-  uintptr_t FindWindowW(const String& c, const char16_t* n) override { return real.FindWindowW(c, n); }
+  uintptr_t FindWindowW(const String& c, const char16_t* n) override { return system.FindWindowW(c, n); }
+  uint32_t GetFileAttributesW(const String& f) override { return system.GetFileAttributesW(f); }
+  uint32_t GetLastError() override { return system.GetLastError(); }
+  uintptr_t FindFirstFileW(const String& f, TFindData& d) override { return system.FindFirstFileW(f, d); }
+  int32_t FindClose(uintptr_t h) override { return system.FindClose(h); }
+  bool ReadFileBytes(const String& f, uint64_t max, std::string& bytes, uint32_t& error) override {
+    return system.ReadFileBytes(f, max, bytes, error);
+  }
+  String SysErrorMessage(uint32_t error) override { return system.SysErrorMessage(error); }
+  int32_t GetVersionExW(TOSVersionInfo& info) override { return system.GetVersionExW(info); }
+  int32_t MessageBoxW(uintptr_t owner, const String& text, const String& caption, uint32_t type) override {
+    return system.MessageBoxW(owner, text, caption, type);
+  }
+  int32_t MessageBoxWithOptions(uintptr_t owner, const String& text, const String& caption, uint32_t type,
+                                const TMsgBoxOptions& options) override {
+    return system.MessageBoxWithOptions(owner, text, caption, type, options);
+  }
   int32_t ShowWindow(uintptr_t wnd, int32_t cmd) override {
     calls.push_back(cmd == kSwHide ? "HideTaskbar" : "ShowTaskbar");
     return real.ShowWindow(wnd, cmd);
