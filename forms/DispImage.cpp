@@ -1,6 +1,11 @@
 #include "forms/DispImage.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "forms/FormsApi.h"
 
@@ -15,6 +20,61 @@ constexpr uint32_t kCloseQueryPause = 500;  // ms
 uint32_t PictureTimerInterval(int32_t seconds) {
   const int64_t milliseconds = static_cast<int64_t>(seconds) * 1000;
   return static_cast<uint32_t>(std::clamp<int64_t>(milliseconds, 1, kUserTimerMaximum));
+}
+
+// ---- TPicturePreload -----------------------------------------------------------
+
+struct TPicturePreload::TState {
+  TDecoder Decode;
+  bool Started = true;  // false where no thread could be started
+  std::mutex Lock;
+  std::condition_variable Finished;
+  bool Done = false;
+  TImage32 Picture;
+  std::exception_ptr Error;
+
+  void Run() {
+    TImage32 picture;
+    std::exception_ptr error;
+    try {
+      picture = Decode();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    const std::lock_guard<std::mutex> hold(Lock);
+    Picture = std::move(picture);
+    Error = error;
+    Done = true;
+    Finished.notify_all();
+  }
+};
+
+TPicturePreload::TPicturePreload(String fileName, TPictureSize target, TDecoder decode)
+    : FFileName(std::move(fileName)), FTarget(target), FState(std::make_shared<TState>()) {
+  FState->Decode = std::move(decode);
+  try {
+    std::thread([state = FState] { state->Run(); }).detach();
+  } catch (const std::system_error&) {
+    FState->Started = false;  // Take decodes
+  }
+}
+
+// The worker, if still at work, keeps the state alive on its own.
+TPicturePreload::~TPicturePreload() = default;
+
+bool TPicturePreload::Serves(const String& fileName, TPictureSize target) const {
+  return fileName == FFileName && target.Width == FTarget.Width && target.Height == FTarget.Height;
+}
+
+TImage32 TPicturePreload::Take() {
+  if (!FState->Started) {
+    FState->Started = true;
+    FState->Run();
+  }
+  std::unique_lock<std::mutex> hold(FState->Lock);
+  FState->Finished.wait(hold, [this] { return FState->Done; });
+  if (FState->Error) std::rethrow_exception(std::exchange(FState->Error, nullptr));
+  return std::move(FState->Picture);
 }
 
 // ---- TDispImageCore ------------------------------------------------------------

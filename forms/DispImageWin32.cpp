@@ -10,8 +10,9 @@ void LoadPictureFile(TImage* view, const String& fileName) {
   view->SetPicture(std::move(picture));
 }
 
-TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime)
-    : TForm(owner), TDispImageCore(pictureFile, pictureTime) {
+TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime,
+                               std::unique_ptr<TPicturePreload> preload)
+    : TForm(owner), TDispImageCore(pictureFile, pictureTime), FPreload(std::move(preload)) {
   SetName(u"DispImageForm");
   SetBorderStyle(bsNone);
   SetColor(RGB(0, 0, 0));
@@ -85,7 +86,16 @@ void TDispImageForm::HostSetSize(int32_t width, int32_t height) {
   Image1->SetBounds(0, 0, width, height);
 }
 
-void TDispImageForm::HostLoadPicture(const String& fileName) { LoadPictureFile(Image1, fileName); }
+void TDispImageForm::HostLoadPicture(const String& fileName) {
+  // The picture decoded ahead is taken, after waiting for the rest of its
+  // decode, when it is this file at this view's size; otherwise it is dropped
+  // and the file decoded here.
+  if (const auto preload = std::move(FPreload); preload && preload->Serves(fileName, Image1->DrawTarget())) {
+    Image1->SetPicture(preload->Take());
+    return;
+  }
+  LoadPictureFile(Image1, fileName);
+}
 
 void TDispImageForm::HostStartTimer(uint32_t interval) {
   Timer1->SetInterval(interval);
