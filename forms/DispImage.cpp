@@ -1,11 +1,11 @@
 #include "forms/DispImage.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
+#ifndef _WIN32
 #include <system_error>
 #include <thread>
+#endif
 
 #include "forms/FormsApi.h"
 
@@ -24,39 +24,50 @@ uint32_t PictureTimerInterval(int32_t seconds) {
 
 // ---- TPicturePreload -----------------------------------------------------------
 
+#ifndef _WIN32
+namespace {
+class TStdWorkerThread : public TWorkerThread {
+public:
+  explicit TStdWorkerThread(std::function<void()> work) : FThread(std::move(work)) {}
+  ~TStdWorkerThread() override {
+    if (FThread.joinable()) FThread.detach();
+  }
+  void Join() override { FThread.join(); }
+
+private:
+  std::thread FThread;
+};
+}  // namespace
+
+std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work) {
+  try {
+    return std::make_unique<TStdWorkerThread>(std::move(work));
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+}
+#endif
+
+// What the worker and the preload share; the worker's end (Join) orders its
+// writes before the preload's reads.
 struct TPicturePreload::TState {
   TDecoder Decode;
-  bool Started = true;  // false where no thread could be started
-  std::mutex Lock;
-  std::condition_variable Finished;
-  bool Done = false;
   TImage32 Picture;
   std::exception_ptr Error;
 
   void Run() {
-    TImage32 picture;
-    std::exception_ptr error;
     try {
-      picture = Decode();
+      Picture = Decode();
     } catch (...) {
-      error = std::current_exception();
+      Error = std::current_exception();
     }
-    const std::lock_guard<std::mutex> hold(Lock);
-    Picture = std::move(picture);
-    Error = error;
-    Done = true;
-    Finished.notify_all();
   }
 };
 
 TPicturePreload::TPicturePreload(String fileName, TPictureSize target, TDecoder decode)
     : FFileName(std::move(fileName)), FTarget(target), FState(std::make_shared<TState>()) {
   FState->Decode = std::move(decode);
-  try {
-    std::thread([state = FState] { state->Run(); }).detach();
-  } catch (const std::system_error&) {
-    FState->Started = false;  // Take decodes
-  }
+  FWorker = StartWorkerThread([state = FState] { state->Run(); });
 }
 
 // The worker, if still at work, keeps the state alive on its own.
@@ -67,12 +78,15 @@ bool TPicturePreload::Serves(const String& fileName, TPictureSize target) const 
 }
 
 TImage32 TPicturePreload::Take() {
-  if (!FState->Started) {
-    FState->Started = true;
-    FState->Run();
+  if (!FDone) {
+    FDone = true;
+    if (FWorker) {
+      FWorker->Join();
+      FWorker.reset();
+    } else {
+      FState->Run();  // no worker: decoded here
+    }
   }
-  std::unique_lock<std::mutex> hold(FState->Lock);
-  FState->Finished.wait(hold, [this] { return FState->Done; });
   if (FState->Error) std::rethrow_exception(std::exchange(FState->Error, nullptr));
   return std::move(FState->Picture);
 }

@@ -22,6 +22,19 @@ extern const String kTaskbarClass;  // "Shell_TrayWnd"
 // longest interval the system accepts, instead of wrapping past 32 bits.
 uint32_t PictureTimerInterval(int32_t seconds);
 
+// A thread that runs one piece of work. Join waits for its end; destroying
+// the object lets the thread run on, watched by nobody.
+class TWorkerThread {
+public:
+  virtual ~TWorkerThread() = default;
+  virtual void Join() = 0;
+};
+
+// Starts `work` on a thread of its own; nullptr where none could be started.
+// The Windows build starts it with the system's own calls
+// (DispImageWin32.cpp), which keeps a threading runtime out of the program.
+std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work);
+
 // A picture decoded on a worker thread while the user still decides on the
 // action, for the picture window to take. The worker shares nothing with this
 // object but a small state of its own, so dropping the object never waits: an
@@ -50,6 +63,8 @@ private:
   String FFileName;
   TPictureSize FTarget;
   std::shared_ptr<TState> FState;
+  std::unique_ptr<TWorkerThread> FWorker;  // until joined
+  bool FDone = false;
 };
 
 class TDispImageCore {
