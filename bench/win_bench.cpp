@@ -126,8 +126,13 @@ std::string ReadWholeFile(const std::wstring& path) {
 }
 
 // Under Wine the system does not report another process's memory, and the
-// process is a Linux process: its private resident memory is read from the
-// host's /proc, found by the program's file name in its command line.
+// process is a Linux process: its private working set is read from the
+// host's /proc (the process found by the program's file name in its command
+// line) as its anonymous resident memory: heaps, stacks and the pages it has
+// written. Pages of files it maps (its DLLs' code, the font files FreeType
+// reads) are left out, as Windows leaves shareable pages out of a private
+// working set; Linux counts such a page as private while one process alone
+// maps it.
 double HostPrivateResident(const std::wstring& program) {
   const std::wstring base = program.substr(program.find_last_of(L"\\/") + 1);
   const std::string name(base.begin(), base.end());
@@ -142,10 +147,9 @@ double HostPrivateResident(const std::wstring& program) {
     const std::string first = commandLine.substr(0, commandLine.find('\0'));  // the program, not its arguments
     if (first.size() < name.size() || first.compare(first.size() - name.size(), name.size(), name) != 0) continue;
     const std::string rollup = ReadWholeFile(dir + L"\\smaps_rollup");
-    for (const char* key : {"Private_Clean:", "Private_Dirty:"}) {
-      const size_t at = rollup.find(key);
-      if (at != std::string::npos) bytes += std::atof(rollup.c_str() + at + std::strlen(key)) * 1024;
-    }
+    const char* key = "Anonymous:";
+    const size_t at = rollup.find(key);
+    if (at != std::string::npos) bytes = std::atof(rollup.c_str() + at + std::strlen(key)) * 1024;
     break;
   } while (::FindNextFileW(find, &found));
   ::FindClose(find);

@@ -41,16 +41,37 @@ private:
 
 // COM for the length of one decode, unless the thread has it already in
 // another mode, which serves as well.
+// COM and WIC are looked up at their first use: only icons and TIFF need
+// them, and loading them with the program would cost every start.
+struct TWicFunctions {
+  decltype(&::CoInitializeEx) CoInitializeEx = SystemFunction<decltype(&::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+  decltype(&::CoUninitialize) CoUninitialize = SystemFunction<decltype(&::CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+  decltype(&::CoCreateInstance) CoCreateInstance =
+      SystemFunction<decltype(&::CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
+  decltype(&::WICConvertBitmapSource) WICConvertBitmapSource =
+      SystemFunction<decltype(&::WICConvertBitmapSource)>(L"windowscodecs.dll", "WICConvertBitmapSource");
+};
+
+const TWicFunctions& Wic(StringView kind) {
+  static const TWicFunctions functions;
+  if (!functions.CoInitializeEx || !functions.CoUninitialize || !functions.CoCreateInstance ||
+      !functions.WICConvertBitmapSource)
+    throw Exception(Format(u"%s 画像を読み込めません (windowscodecs.dll)", {kind}));
+  return functions;
+}
+
 class TComScope {
 public:
-  TComScope() : FResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  explicit TComScope(const TWicFunctions& wic)
+      : FWic(wic), FResult(wic.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
   ~TComScope() {
-    if (SUCCEEDED(FResult)) ::CoUninitialize();
+    if (SUCCEEDED(FResult)) FWic.CoUninitialize();
   }
   TComScope(const TComScope&) = delete;
   TComScope& operator=(const TComScope&) = delete;
 
 private:
+  const TWicFunctions& FWic;
   HRESULT FResult;
 };
 
@@ -81,9 +102,10 @@ void NoteAlpha(TImage32& image) {
 TImage32 DecodeWithWic(std::string_view bytes, const GUID& container, StringView kind, bool largestFrame,
                        const TPictureLimits& limits) {
   if (bytes.size() > 0xFFFFFFFFu) throw Exception(Format(u"%s 画像のファイルが大きすぎます", {kind}));
-  TComScope com;
+  const TWicFunctions& wic = Wic(kind);
+  TComScope com(wic);
   TComPtr<IWICImagingFactory> factory;
-  Check(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+  Check(wic.CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                            reinterpret_cast<void**>(factory.Put())),
         kind);
   TComPtr<IWICStream> stream;
@@ -116,7 +138,7 @@ TImage32 DecodeWithWic(std::string_view bytes, const GUID& container, StringView
   CheckPictureSize(width, height, limits);
 
   TComPtr<IWICBitmapSource> converted;
-  Check(::WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.Get(), converted.Put()), kind);
+  Check(wic.WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.Get(), converted.Put()), kind);
   TImage32 image(static_cast<int>(width), static_cast<int>(height));
   const UINT stride = width * 4;
   Check(converted->CopyPixels(nullptr, stride, stride * height, reinterpret_cast<BYTE*>(image.Row(0))), kind);
