@@ -475,6 +475,20 @@ int Leaks(const std::wstring& folder) {
   if (!WriteFile(files[0], MakePhoto(1600, 1200)) || !WriteFile(files[1], MakeBmp(640, 480)) ||
       !WriteFile(files[2], MakePhoto(1200, 1600)))
     return 1;
+  // The counting itself is checked first: one brush or one window more must
+  // show as one object more.
+  const double gdi = GdiObjects(), user = UserObjects();
+  const HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
+  const HWND probe = ::CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  const double gdiMore = GdiObjects(), userMore = UserObjects();
+  // (the first window of a thread brings its input-method window along)
+  const bool countsWork = gdiMore == gdi + 1 && userMore >= user + 1;
+  ::DestroyWindow(probe);
+  ::DeleteObject(brush);
+  if (!countsWork)
+    std::printf("the GDI and USER counts do not see a new brush and window (GDI %.0f, %.0f; USER %.0f, %.0f)\n", gdi,
+                gdiMore, user, userMore);
+
   TApplication app;
   app.Initialize();
   app.SetTitle(u"Tolvi");
@@ -512,7 +526,7 @@ int Leaks(const std::wstring& folder) {
   std::snprintf(figure, sizeof figure, "GDI %+.0f, USER %+.0f, private %+.1f%% (largest growth %+.1f%%)",
                 after.Gdi - before.Gdi, after.User - before.User,
                 100 * growth(before.PrivateBytes, after.PrivateBytes), 100 * worst);
-  Goal("5 1000 previews, 50 picture windows", figure, worst <= 0.02 && before.Gdi > 0 && before.User > 0,
+  Goal("5 1000 previews, 50 picture windows", figure, countsWork && worst <= 0.02,
        "<= 2% growth");
   return 0;
 }
