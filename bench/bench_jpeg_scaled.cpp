@@ -8,8 +8,10 @@
 // The time ratio depends on the build and the picture. DCT scaling saves the
 // inverse transform, upsampling and colour conversion of the pixels it drops,
 // never the entropy decoding of the whole file, which is most of a scaled
-// decode of a grainy photo (about 65 of 74 ms here). libjpeg-turbo's SIMD code
-// makes the full-size transform and conversion nearly free, so a library with
+// decode of a grainy photo. libjpeg-turbo's SIMD code makes the full-size
+// transform and conversion cheap (inside Debian's library the 3/8 decode of
+// this picture took 74 ms here, the full-size one 80 ms; the rest of the
+// full-size figure is filling our 96 MB image), so a library with
 // SIMD (Debian's shared one) gives a larger ratio than one without (a static
 // build without NASM, or JSIMD_FORCENONE=1), and a build of our own code
 // without optimisation, slowing the full-size pixel copy most, a smaller one;
