@@ -1,6 +1,11 @@
 #include "forms/DispImage.h"
 
 #include <algorithm>
+#include <exception>
+#ifndef _WIN32
+#include <system_error>
+#include <thread>
+#endif
 
 #include "forms/FormsApi.h"
 
@@ -15,6 +20,75 @@ constexpr uint32_t kCloseQueryPause = 500;  // ms
 uint32_t PictureTimerInterval(int32_t seconds) {
   const int64_t milliseconds = static_cast<int64_t>(seconds) * 1000;
   return static_cast<uint32_t>(std::clamp<int64_t>(milliseconds, 1, kUserTimerMaximum));
+}
+
+// ---- TPicturePreload -----------------------------------------------------------
+
+#ifndef _WIN32
+namespace {
+class TStdWorkerThread : public TWorkerThread {
+public:
+  explicit TStdWorkerThread(std::function<void()> work) : FThread(std::move(work)) {}
+  ~TStdWorkerThread() override {
+    if (FThread.joinable()) FThread.detach();
+  }
+  void Join() override { FThread.join(); }
+
+private:
+  std::thread FThread;
+};
+}  // namespace
+
+std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work) {
+  try {
+    return std::make_unique<TStdWorkerThread>(std::move(work));
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+}
+#endif
+
+// What the worker and the preload share; the worker's end (Join) orders its
+// writes before the preload's reads.
+struct TPicturePreload::TState {
+  TDecoder Decode;
+  TImage32 Picture;
+  std::exception_ptr Error;
+
+  void Run() {
+    try {
+      Picture = Decode();
+    } catch (...) {
+      Error = std::current_exception();
+    }
+  }
+};
+
+TPicturePreload::TPicturePreload(String fileName, TPictureSize target, TDecoder decode)
+    : FFileName(std::move(fileName)), FTarget(target), FState(std::make_shared<TState>()) {
+  FState->Decode = std::move(decode);
+  FWorker = StartWorkerThread([state = FState] { state->Run(); });
+}
+
+// The worker, if still at work, keeps the state alive on its own.
+TPicturePreload::~TPicturePreload() = default;
+
+bool TPicturePreload::Serves(const String& fileName, TPictureSize target) const {
+  return fileName == FFileName && target.Width == FTarget.Width && target.Height == FTarget.Height;
+}
+
+TImage32 TPicturePreload::Take() {
+  if (!FDone) {
+    FDone = true;
+    if (FWorker) {
+      FWorker->Join();
+      FWorker.reset();
+    } else {
+      FState->Run();  // no worker: decoded here
+    }
+  }
+  if (FState->Error) std::rethrow_exception(std::exchange(FState->Error, nullptr));
+  return std::move(FState->Picture);
 }
 
 // ---- TDispImageCore ------------------------------------------------------------

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <utility>
 
 #include "toolkit/SysUtils.h"
@@ -19,6 +21,51 @@ extern const String kTaskbarClass;  // "Shell_TrayWnd"
 // `seconds` × 1000 ms as a timer interval: at least 1 ms, and at most the
 // longest interval the system accepts, instead of wrapping past 32 bits.
 uint32_t PictureTimerInterval(int32_t seconds);
+
+// A thread that runs one piece of work. Join waits for its end; destroying
+// the object lets the thread run on, watched by nobody.
+class TWorkerThread {
+public:
+  virtual ~TWorkerThread() = default;
+  virtual void Join() = 0;
+};
+
+// Starts `work` on a thread of its own; nullptr where none could be started.
+// The Windows build starts it with the system's own calls
+// (DispImageWin32.cpp), which keeps a threading runtime out of the program.
+std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work);
+
+// A picture decoded on a worker thread while the user still decides on the
+// action, for the picture window to take. The worker shares nothing with this
+// object but a small state of its own, so dropping the object never waits: an
+// unfinished decode runs to its end and its result is thrown away.
+class TPicturePreload {
+public:
+  using TDecoder = std::function<TImage32()>;
+  // Starts `decode`, the picture in `fileName` for showing at `target`. Where
+  // no thread can be started, the decode waits for Take.
+  TPicturePreload(String fileName, TPictureSize target, TDecoder decode);
+  ~TPicturePreload();
+  TPicturePreload(const TPicturePreload&) = delete;
+  TPicturePreload& operator=(const TPicturePreload&) = delete;
+
+  const String& FileName() const { return FFileName; }
+  TPictureSize Target() const { return FTarget; }
+  // Whether this is the picture of `fileName` decoded for `target`.
+  bool Serves(const String& fileName, TPictureSize target) const;
+
+  // The decoded picture, once the worker is done; the decoder's error is
+  // raised here instead. The picture is handed over once.
+  TImage32 Take();
+
+private:
+  struct TState;
+  String FFileName;
+  TPictureSize FTarget;
+  std::shared_ptr<TState> FState;
+  std::unique_ptr<TWorkerThread> FWorker;  // until joined
+  bool FDone = false;
+};
 
 class TDispImageCore {
 public:

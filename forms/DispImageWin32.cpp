@@ -2,7 +2,37 @@
 // above every other window, with the taskbar out of the way.
 #include "forms/DispImageWin32.h"
 
+#include <process.h>
+
 #include "toolkit/pictures/Image.h"
+
+namespace {
+class TWin32WorkerThread : public TWorkerThread {
+public:
+  explicit TWin32WorkerThread(HANDLE thread) : FThread(thread) {}
+  ~TWin32WorkerThread() override { ::CloseHandle(FThread); }  // the thread runs on
+  void Join() override { ::WaitForSingleObject(FThread, INFINITE); }
+
+private:
+  HANDLE FThread;
+};
+
+unsigned __stdcall RunWork(void* data) {
+  const std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(data));
+  (*work)();  // the work catches what it raises
+  return 0;
+}
+}  // namespace
+
+std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work) {
+  auto owned = std::make_unique<std::function<void()>>(std::move(work));
+  // The C runtime's own start, so that its per-thread data is set up for
+  // the decoder.
+  const auto thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, RunWork, owned.get(), 0, nullptr));
+  if (!thread) return nullptr;
+  owned.release();  // the thread's now
+  return std::make_unique<TWin32WorkerThread>(thread);
+}
 
 void LoadPictureFile(TImage* view, const String& fileName, TPictureSize target) {
   // Decoded in full before the view lets go of what it shows.
@@ -12,8 +42,9 @@ void LoadPictureFile(TImage* view, const String& fileName, TPictureSize target) 
 
 void LoadPictureFile(TImage* view, const String& fileName) { LoadPictureFile(view, fileName, view->DrawTarget()); }
 
-TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime)
-    : TForm(owner), TDispImageCore(pictureFile, pictureTime) {
+TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime,
+                               std::unique_ptr<TPicturePreload> preload)
+    : TForm(owner), TDispImageCore(pictureFile, pictureTime), FPreload(std::move(preload)) {
   SetName(u"DispImageForm");
   SetBorderStyle(bsNone);
   SetColor(RGB(0, 0, 0));
@@ -82,6 +113,13 @@ void TDispImageForm::HostSetSize(int32_t width, int32_t height) {
 }
 
 void TDispImageForm::HostLoadPicture(const String& fileName, TPictureSize target) {
+  // The picture decoded ahead is taken, after waiting for the rest of its
+  // decode, when it is this file at this size; otherwise it is dropped and
+  // the file decoded here.
+  if (const auto preload = std::move(FPreload); preload && preload->Serves(fileName, target)) {
+    Image1->SetPicture(preload->Take());
+    return;
+  }
   LoadPictureFile(Image1, fileName, target);
 }
 

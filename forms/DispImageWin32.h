@@ -1,6 +1,8 @@
 // The picture window (Windows build).
 #pragma once
 
+#include <memory>
+
 #include "forms/DispImage.h"
 #include "toolkit/Forms.h"
 #include "toolkit/pictures/PictureFormats.h"
@@ -22,7 +24,9 @@ public:
   // Builds the window for `pictureFile`, shown for `pictureTime` seconds once
   // active, and runs FormCreate; a failure there goes to the error report and
   // the window is built all the same.
-  TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime);
+  // A preload that serves the file at the view's size gives the picture.
+  TDispImageForm(TComponent* owner, const String& pictureFile, int32_t pictureTime,
+                 std::unique_ptr<TPicturePreload> preload = nullptr);
   ~TDispImageForm() override;
 
   TImage* Image1 = nullptr;
@@ -42,4 +46,6 @@ protected:
 
 private:
   void FitImage();
+
+  std::unique_ptr<TPicturePreload> FPreload;  // taken by the first load
 };

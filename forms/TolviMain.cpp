@@ -62,8 +62,13 @@ void TTolviMainCore::RunExitSequence() {
   }
   HostHide();
   const String caption = ExitModeCaption(RunSettings.ExitMode);
+  auto pictureShown = [] { return RunSettings.PictureTime > 0 && FileExists(RunSettings.PictureFile); };
 
+  // The picture is decoded while the box waits for the user; any way out
+  // but Yes drops it without waiting.
+  std::unique_ptr<TPicturePreload> preload;
   if (RunSettings.ShowConfirm) {
+    if (pictureShown()) preload = HostPreloadPicture(RunSettings.PictureFile);
     TMsgBoxOptions options;
     options.Buttons = {{kIdYes, u"はい(&Y)"}, {kIdNo, u"いいえ(&N)"}};
     options.EscapeResult = kIdNo;
@@ -75,8 +80,7 @@ void TTolviMainCore::RunExitSequence() {
     if (answer != kIdYes) return;
   }
 
-  const bool picture = RunSettings.PictureTime > 0 && FileExists(RunSettings.PictureFile);
-  if (picture && HostShowPicture(RunSettings.PictureFile, RunSettings.PictureTime)) return;
+  if (pictureShown() && HostShowPicture(RunSettings.PictureFile, RunSettings.PictureTime, std::move(preload))) return;
   PerformExitMode();
 }
 

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "exitwin/ExitMode.h"
 #include "exitwin/ExitWin32.h"
+#include "forms/DispImage.h"
 #include "toolkit/StringList.h"
 #include "toolkit/SysUtils.h"
 
@@ -95,9 +97,14 @@ protected:
 
   // ---- for the exit sequence
   virtual void HostHide() = 0;
-  // Shows the picture window modally with `fileName` for `seconds`; true
-  // when the user cancelled the action there.
-  virtual bool HostShowPicture(const String& fileName, int32_t seconds) = 0;
+  // Starts decoding `fileName` for the picture window while the confirmation
+  // waits for the user.
+  virtual std::unique_ptr<TPicturePreload> HostPreloadPicture(const String& fileName) = 0;
+  // Shows the picture window modally with `fileName` for `seconds`, taking
+  // the picture from `preload` where it serves; true when the user cancelled
+  // the action there.
+  virtual bool HostShowPicture(const String& fileName, int32_t seconds,
+                               std::unique_ptr<TPicturePreload> preload) = 0;
   virtual TExitWin& HostExitWin() = 0;
   // Asks the message loop to end; must not raise.
   virtual void HostTerminate() noexcept = 0;

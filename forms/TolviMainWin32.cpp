@@ -238,9 +238,18 @@ bool TTolviMainForm::HostChoosePicture(const String& initialDir, String& fileNam
 
 void TTolviMainForm::HostReportError(const Exception& error) { Application->ShowException(error); }
 
-bool TTolviMainForm::HostShowPicture(const String& fileName, int32_t seconds) {
+std::unique_ptr<TPicturePreload> TTolviMainForm::HostPreloadPicture(const String& fileName) {
+  // The picture window covers the screen: its picture is drawn at the
+  // screen's size, in physical pixels.
+  const TPictureSize screen{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  return std::make_unique<TPicturePreload>(fileName, screen,
+                                           [fileName, screen] { return DecodePictureFile(fileName, screen); });
+}
+
+bool TTolviMainForm::HostShowPicture(const String& fileName, int32_t seconds,
+                                     std::unique_ptr<TPicturePreload> preload) {
   // The window destroys itself once its run is over; only its result is kept.
-  auto* picture = new TDispImageForm(Application, fileName, seconds);
+  auto* picture = new TDispImageForm(Application, fileName, seconds, std::move(preload));
   return picture->ShowModal() == kPictureCancelled;
 }
 

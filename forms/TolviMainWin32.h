@@ -57,7 +57,8 @@ protected:
   void HostReportError(const Exception& error) override;
 
   void HostHide() override { Hide(); }
-  bool HostShowPicture(const String& fileName, int32_t seconds) override;
+  std::unique_ptr<TPicturePreload> HostPreloadPicture(const String& fileName) override;
+  bool HostShowPicture(const String& fileName, int32_t seconds, std::unique_ptr<TPicturePreload> preload) override;
   TExitWin& HostExitWin() override { return *ExitWin1; }
   void HostTerminate() noexcept override;
 

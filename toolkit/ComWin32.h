@@ -43,16 +43,25 @@ private:
 };
 
 // COM for the length of a scope, unless the thread has it already in another
-// mode, which serves as well.
+// mode, which serves as well. ole32 is looked up when a scope is first made,
+// so a program that never needs COM does not load it at start.
 class TComScope {
 public:
-  TComScope() : FResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  TComScope() : FResult(Ole32().Initialize ? Ole32().Initialize(nullptr, COINIT_APARTMENTTHREADED) : E_NOTIMPL) {}
   ~TComScope() {
-    if (SUCCEEDED(FResult)) ::CoUninitialize();
+    if (SUCCEEDED(FResult)) Ole32().Uninitialize();
   }
   TComScope(const TComScope&) = delete;
   TComScope& operator=(const TComScope&) = delete;
 
 private:
+  struct TOle32 {
+    decltype(&::CoInitializeEx) Initialize = SystemFunction<decltype(&::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    decltype(&::CoUninitialize) Uninitialize = SystemFunction<decltype(&::CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+  };
+  static const TOle32& Ole32() {
+    static const TOle32 functions;
+    return functions;
+  }
   HRESULT FResult;
 };

@@ -51,14 +51,19 @@ bool TOpenDialog::Execute(HWND owner) {
     ofn.Flags |= OFN_ENABLETEMPLATEHANDLE;
     ofn.hInstance = reinterpret_cast<HINSTANCE>(const_cast<void*>(custom));
   }
-  const BOOL chosen = ::GetOpenFileNameW(&ofn);
+  using TGetOpenFileName = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static const auto getOpenFileName = SystemFunction<TGetOpenFileName>(L"comdlg32.dll", "GetOpenFileNameW");
+  using TExtendedError = DWORD(WINAPI*)();
+  static const auto extendedError = SystemFunction<TExtendedError>(L"comdlg32.dll", "CommDlgExtendedError");
+  if (!getOpenFileName || !extendedError) throw Exception(u"ファイルを開くダイアログを表示できません (comdlg32.dll)。");
+  const BOOL chosen = getOpenFileName(&ofn);
   FDialog = nullptr;
   if (chosen) {
     FFileName = S(buffer.data());
     FFilterIndex = static_cast<int>(ofn.nFilterIndex);
     return true;
   }
-  if (const DWORD error = ::CommDlgExtendedError())
+  if (const DWORD error = extendedError())
     throw Exception(u"ファイルを開くダイアログを表示できません (" + IntToStr(static_cast<int>(error)) + u")。");
   return false;
 }

@@ -43,14 +43,11 @@ COLORREF ColorToRgb(COLORREF color, COLORREF fallback) {
   return color;
 }
 
-namespace {
-template <typename Fn>
-Fn SystemFunction(const wchar_t* module, const char* name) {
+FARPROC SystemProcAddress(const wchar_t* module, const char* name) {
   HMODULE lib = ::GetModuleHandleW(module);
   if (!lib) lib = ::LoadLibraryW(module);  // stays loaded for the process
-  return lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(lib, name))) : nullptr;
+  return lib ? ::GetProcAddress(lib, name) : nullptr;
 }
-}  // namespace
 
 int SystemDpi() {
   TWindowDC dc(nullptr);

@@ -93,6 +93,17 @@ COLORREF ColorToRgb(COLORREF color, COLORREF fallback);
 // DPI. The per-monitor functions are looked up at run time; where the system
 // lacks them, every window has the system's DPI.
 // The DPI of a window (its monitor's, for a per-monitor aware process).
+// A function of a system DLL, looked up at its first use: the DLL is loaded
+// then and stays loaded, instead of with the program. A DLL that only a
+// dialog or a rare picture format needs (and all that it loads in turn)
+// then costs neither start-up time nor memory until it is used. nullptr
+// where the system has no such function.
+FARPROC SystemProcAddress(const wchar_t* module, const char* name);
+template <typename Fn>
+Fn SystemFunction(const wchar_t* module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemProcAddress(module, name)));
+}
+
 int DpiForWindow(HWND wnd);
 // The DPI of a monitor; the system's DPI when the system cannot tell.
 int DpiForMonitor(HMONITOR monitor);

@@ -3,9 +3,12 @@
 // of decoder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <thread>
 
 #include "FakeFormsApi.h"
 #include "forms/DispImage.h"
@@ -249,6 +252,63 @@ TEST_F(PictureLoaderTest, UnreadableAndDamagedFilesGiveTheirOwnMessages) {
     EXPECT_EQ(message.find(u"拡張子"), String::npos) << ToUtf8(message);
     EXPECT_EQ(message.find(u"読み込めません"), String::npos) << ToUtf8(message);
   }
+}
+
+
+// ---- the picture decoded ahead, on a worker thread
+
+TEST(PicturePreloadTest, TheWorkerDecodesAndTakeHandsThePictureOverOnce) {
+  std::thread::id worker;
+  TPicturePreload preload(u"C:\\p\\End.jpg", {1920, 1080}, [&] {
+    worker = std::this_thread::get_id();
+    return TImage32(3, 2);
+  });
+  EXPECT_TRUE(preload.Serves(u"C:\\p\\End.jpg", {1920, 1080}));
+  EXPECT_FALSE(preload.Serves(u"C:\\p\\Other.jpg", {1920, 1080}));
+  EXPECT_FALSE(preload.Serves(u"C:\\p\\End.jpg", {2880, 1620}));
+  const TImage32 picture = preload.Take();
+  EXPECT_EQ(picture.Width(), 3);
+  EXPECT_EQ(picture.Height(), 2);
+  EXPECT_NE(worker, std::this_thread::get_id());
+  EXPECT_TRUE(preload.Take().Empty());
+}
+
+TEST(PicturePreloadTest, TakeWaitsForTheWorkerAndRaisesItsError) {
+  std::promise<void> go;
+  std::shared_future<void> started = go.get_future().share();
+  TPicturePreload preload(u"C:\\p\\broken.jpg", {}, [started]() -> TImage32 {
+    started.wait();
+    throw Exception(u"Premature end of JPEG file");
+  });
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    go.set_value();
+  });
+  try {
+    preload.Take();
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(), u"Premature end of JPEG file");
+  }
+  release.join();
+}
+
+TEST(PicturePreloadTest, DroppingDoesNotWaitForTheWorker) {
+  auto go = std::make_shared<std::promise<void>>();
+  std::shared_future<void> started = go->get_future().share();
+  auto finished = std::make_shared<std::promise<void>>();
+  std::future<void> done = finished->get_future();
+  {
+    TPicturePreload preload(u"C:\\p\\End.jpg", {}, [started, finished] {
+      started.wait();
+      TImage32 picture(4, 4);
+      finished->set_value();
+      return picture;
+    });
+  }  // dropped while the decode is still held up
+  go->set_value();
+  // The worker runs on to its end, and its result goes nowhere.
+  EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 }  // namespace

@@ -42,13 +42,26 @@ public:
   std::function<bool()> picture;  // what the picture window does; true: cancelled
   String pictureFile;               // what the picture window was given
   int32_t pictureTime = 0;
+  const TPicturePreload* preloaded = nullptr;   // the one started, if any (gone after the run)
+  String preloadedFile;
+  const TPicturePreload* handedOver = nullptr;  // what the picture window was given
+  int takenWidth = 0;
 
 protected:
   void HostHide() override { record.push_back("Hide"); }
-  bool HostShowPicture(const String& fileName, int32_t seconds) override {
+  std::unique_ptr<TPicturePreload> HostPreloadPicture(const String& fileName) override {
+    record.push_back("Preload");
+    auto preload = std::make_unique<TPicturePreload>(fileName, TPictureSize{}, [] { return TImage32(2, 1); });
+    preloaded = preload.get();
+    preloadedFile = fileName;
+    return preload;
+  }
+  bool HostShowPicture(const String& fileName, int32_t seconds, std::unique_ptr<TPicturePreload> preload) override {
     record.push_back("ShowPicture");
     pictureFile = fileName;
     pictureTime = seconds;
+    handedOver = preload.get();
+    if (preload) takenWidth = preload->Take().Width();
     return picture && picture();
   }
   TExitWin& HostExitWin() override { return engine; }
@@ -155,16 +168,42 @@ TEST_F(ExitSequenceTest, PictureComesBetweenConfirmationAndActionWithItsFileAndT
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
   RunSettings.PictureTime = 1;
-  EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "ExitWindowsEx(0x9,0x0)", "Terminate"}));
+  EXPECT_EQ(Run(), (Calls{"Hide", "Preload", kAskShutdown, "ShowPicture", "ExitWindowsEx(0x9,0x0)", "Terminate"}));
   EXPECT_EQ(main.pictureFile, kPicture);
   EXPECT_EQ(main.pictureTime, 1);
+  // The picture decoded while the box waited is the one the window takes.
+  ASSERT_NE(main.preloaded, nullptr);
+  EXPECT_EQ(main.handedOver, main.preloaded);
+  EXPECT_EQ(main.preloadedFile, kPicture);
+  EXPECT_EQ(main.takenWidth, 2);
+}
+
+TEST_F(ExitSequenceTest, NoPreloadWhereNoBoxWaitsOrNoPictureFollows) {
+  forms.AddFile(kPicture);
+  RunSettings.PictureFile = kPicture;
+  RunSettings.PictureTime = 1;
+
+  // Without the box the window decodes the picture itself, as it is shown.
+  RunSettings.ShowConfirm = false;
+  EXPECT_EQ(Run(), (Calls{"Hide", "ShowPicture", "ExitWindowsEx(0x9,0x0)", "Terminate"}));
+  EXPECT_EQ(main.handedOver, nullptr);
+
+  // No: nothing shown, the decode dropped without waiting for it.
+  RunSettings.ShowConfirm = true;
+  forms.answers = {kIdNo};
+  EXPECT_EQ(Run(), (Calls{"Hide", "Preload", kAskShutdown, "Terminate"}));
+
+  // The hibernation notice comes before anything is started.
+  forms.files.erase(u"C:\\Hiberfil.sys");
+  RunSettings.ExitMode = TExitMode::Hibernate;
+  EXPECT_EQ(Run(), (Calls{"MessageBoxW(OSで休止状態が設定されていません。)", "Terminate"}));
 }
 
 TEST_F(ExitSequenceTest, CancelledPictureEndsWithoutAction) {
   forms.AddFile(kPicture);
   RunSettings.PictureFile = kPicture;
   main.picture = [] { return true; };
-  EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ShowPicture", "Terminate"}));
+  EXPECT_EQ(Run(), (Calls{"Hide", "Preload", kAskShutdown, "ShowPicture", "Terminate"}));
 }
 
 TEST_F(ExitSequenceTest, NoPictureWindowWithoutAFileOrWithoutTime) {

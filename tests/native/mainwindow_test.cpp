@@ -43,7 +43,8 @@ public:
 
 protected:
   void HostHide() override { record.push_back("Hide"); }
-  bool HostShowPicture(const String&, int32_t) override { return false; }
+  std::unique_ptr<TPicturePreload> HostPreloadPicture(const String&) override { return nullptr; }
+  bool HostShowPicture(const String&, int32_t, std::unique_ptr<TPicturePreload>) override { return false; }
   TExitWin& HostExitWin() override { return engine; }
   void HostTerminate() noexcept override { record.push_back("Terminate"); }
 };

@@ -478,8 +478,8 @@ protected:
   void TearDown() override {
     delete form;  // when a test left it
   }
-  void Create() {
-    form = new TDispImageForm(Application, pictureFile, pictureTime);
+  void Create(std::unique_ptr<TPicturePreload> preload = nullptr) {
+    form = new TDispImageForm(Application, pictureFile, pictureTime, std::move(preload));
     new TDestroyWatch(form, &form);
   }
   bool Cancelled() const { return result == kPictureCancelled; }
@@ -599,6 +599,45 @@ TEST_F(PictureWindowWin, TheTaskbarComesBackWhenTheWindowIsDestroyedUnexpectedly
   delete form;
   EXPECT_EQ(api.calls, (std::vector<std::string>{"HideTaskbar", "ShowTaskbar"}));
   EXPECT_EQ(form, nullptr);
+}
+
+
+TEST_F(PictureWindowWin, TakesThePictureDecodedAheadForItsFileAndSizeOnly) {
+  const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN), screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+  auto ahead = [](String file, TPictureSize target) {
+    return std::make_unique<TPicturePreload>(std::move(file), target, [] { return TImage32(7, 5); });
+  };
+  // The screen's size is the size the window draws at: the preload is taken.
+  Create(ahead(pictureFile, {screenWidth, screenHeight}));
+  EXPECT_EQ(form->Image1->Picture().Width(), 7);
+  delete form;
+  // Another size or another file: the window decodes the file itself.
+  Create(ahead(pictureFile, {screenWidth / 2, screenHeight}));
+  EXPECT_EQ(form->Image1->Picture().Width(), 32);
+  delete form;
+  Create(ahead(u"C:\\other.ico", {screenWidth, screenHeight}));
+  EXPECT_EQ(form->Image1->Picture().Width(), 32);
+  delete form;
+}
+
+TEST_F(PictureWindowWin, AnErrorOfTheDecodeAheadIsReportedWhereTheWindowLoads) {
+  String reported;
+  TWhenReady box{[] { return VisibleBoxOfThisThread() != nullptr; },
+                 [&] {
+                   const HWND wnd = VisibleBoxOfThisThread();
+                   reported = BoxText(wnd);
+                   ::PostMessageW(wnd, WM_COMMAND, IDOK, 0);
+                 }};
+  {
+    TWhenScope scope(box);
+    Create(std::make_unique<TPicturePreload>(
+        pictureFile, TPictureSize{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)},
+        []() -> TImage32 { throw Exception(u"Premature end of JPEG file"); }));
+  }
+  ASSERT_TRUE(box.done) << "no error box";
+  EXPECT_NE(reported.find(u"Premature end of JPEG file"), String::npos) << ToUtf8(reported);
+  EXPECT_TRUE(form->Image1->Picture().Empty());
+  delete form;
 }
 
 }  // namespace

@@ -38,12 +38,29 @@ void NoteAlpha(TImage32& image) {
 
 // ---- WIC: icons and TIFF -----------------------------------------------------
 
+// WIC is looked up at its first use: only icons and TIFF need it, and loading
+// it with the program would cost every start.
+struct TWicFunctions {
+  decltype(&::CoCreateInstance) CoCreateInstance =
+      SystemFunction<decltype(&::CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
+  decltype(&::WICConvertBitmapSource) WICConvertBitmapSource =
+      SystemFunction<decltype(&::WICConvertBitmapSource)>(L"windowscodecs.dll", "WICConvertBitmapSource");
+};
+
+const TWicFunctions& Wic(StringView kind) {
+  static const TWicFunctions functions;
+  if (!functions.CoCreateInstance || !functions.WICConvertBitmapSource)
+    throw Exception(Format(u"%s 画像を読み込めません (windowscodecs.dll)", {kind}));
+  return functions;
+}
+
 TImage32 DecodeWithWic(std::string_view bytes, const GUID& container, StringView kind, bool largestFrame,
                        const TPictureLimits& limits) {
   if (bytes.size() > 0xFFFFFFFFu) throw Exception(Format(u"%s 画像のファイルが大きすぎます", {kind}));
+  const TWicFunctions& wic = Wic(kind);
   TComScope com;
   TComPtr<IWICImagingFactory> factory;
-  Check(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+  Check(wic.CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                            reinterpret_cast<void**>(factory.Put())),
         kind);
   TComPtr<IWICStream> stream;
@@ -76,7 +93,7 @@ TImage32 DecodeWithWic(std::string_view bytes, const GUID& container, StringView
   CheckPictureSize(width, height, limits);
 
   TComPtr<IWICBitmapSource> converted;
-  Check(::WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.Get(), converted.Put()), kind);
+  Check(wic.WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.Get(), converted.Put()), kind);
   TImage32 image(static_cast<int>(width), static_cast<int>(height));
   const UINT stride = width * 4;
   Check(converted->CopyPixels(nullptr, stride, stride * height, reinterpret_cast<BYTE*>(image.Row(0))), kind);
