@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -377,11 +378,23 @@ void ClickAt(HWND wnd, bool upper) {
   Settle();
 }
 
+// Handles messages until `done` holds or two seconds have passed: on a busy
+// machine a click can take longer than one settling to arrive.
+bool SettleUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 200 && !done(); ++i) {
+    ::Sleep(10);
+    Pump();
+  }
+  return done();
+}
+
 TEST_F(DialogWin, UpDownStepsByMouseAndHorizontallyByLeftAndRight) {
   updown->SetPosition(999);
   ClickAt(updown->Handle(), true);  // wraps to the start
+  EXPECT_TRUE(SettleUntil([&] { return updown->Position() != 999; }));
   EXPECT_EQ(updown->Position(), 0);
   ClickAt(updown->Handle(), false);
+  EXPECT_TRUE(SettleUntil([&] { return updown->Position() != 0; }));
   EXPECT_EQ(updown->Position(), 999);
   EXPECT_EQ(clicks, (std::vector<std::string>{"updown", "updown"}));
   updown->SetOrientation(udHorizontal);
