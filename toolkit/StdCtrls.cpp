@@ -136,32 +136,38 @@ void TButton::Draw(const DRAWITEMSTRUCT& item) {
   }
 }
 
+// ---- TCheckableButton --------------------------------------------------------------
+
+void TCheckableButton::CreateHandleDone() {
+  ::SendMessageW(Handle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool TCheckableButton::Checked() {
+  if (HandleAllocated()) FChecked = ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return FChecked;
+}
+
+void TCheckableButton::StoreChecked(bool value) {
+  FChecked = value;
+  if (HandleAllocated()) ::SendMessageW(Handle(), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 // ---- TRadioButton ---------------------------------------------------------------
 
-TRadioButton::TRadioButton(TComponent* owner) : TButtonControl(owner) { SetBounds(0, 0, 113, 17); }
+TRadioButton::TRadioButton(TComponent* owner) : TCheckableButton(owner) { SetBounds(0, 0, 113, 17); }
 
 void TRadioButton::CreateParams(TCreateParams& params) {
-  TButtonControl::CreateParams(params);
+  TCheckableButton::CreateParams(params);
   params.WinClassName = u"Tolvi.RadioButton";
   params.BaseClassName = u"BUTTON";
   params.Style |= BS_AUTORADIOBUTTON;
 }
 
-void TRadioButton::CreateHandleDone() {
-  ::SendMessageW(Handle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-// The system clears the other buttons of the group itself on a click, so the
-// window holds the truth once it exists.
-bool TRadioButton::Checked() {
-  if (HandleAllocated()) FChecked = ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return FChecked;
-}
-
+// The system clears the other buttons of the group itself on a click; set by
+// code, the others are cleared here.
 void TRadioButton::SetChecked(bool value) {
   const bool changed = value != Checked();
-  FChecked = value;
-  if (HandleAllocated()) ::SendMessageW(Handle(), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+  StoreChecked(value);
   if (!value || !changed) return;
   if (TWinControl* parent = Parent()) {
     for (int i = 0; i < parent->ControlCount(); ++i)
@@ -178,37 +184,27 @@ void TRadioButton::AcceleratorPressed() {
 
 void TRadioButton::WndProc(TMessage& message) {
   if (message.Msg == CN_COMMAND && HIWORD(message.WParam) == BN_CLICKED) {
-    FChecked = true;
+    StoreChecked(true);
     Click();
     return;
   }
-  TButtonControl::WndProc(message);
+  TCheckableButton::WndProc(message);
 }
 
 // ---- TCheckBox ---------------------------------------------------------------------
 
-TCheckBox::TCheckBox(TComponent* owner) : TButtonControl(owner) { SetBounds(0, 0, 97, 17); }
+TCheckBox::TCheckBox(TComponent* owner) : TCheckableButton(owner) { SetBounds(0, 0, 97, 17); }
 
 void TCheckBox::CreateParams(TCreateParams& params) {
-  TButtonControl::CreateParams(params);
+  TCheckableButton::CreateParams(params);
   params.WinClassName = u"Tolvi.CheckBox";
   params.BaseClassName = u"BUTTON";
   params.Style |= BS_AUTOCHECKBOX;
 }
 
-void TCheckBox::CreateHandleDone() {
-  ::SendMessageW(Handle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-bool TCheckBox::Checked() {
-  if (HandleAllocated()) FChecked = ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return FChecked;
-}
-
 void TCheckBox::SetChecked(bool value) {
   if (value == Checked()) return;
-  FChecked = value;
-  if (HandleAllocated()) ::SendMessageW(Handle(), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+  StoreChecked(value);
   Click();
 }
 

@@ -61,38 +61,45 @@ private:
 // a shape at the size asked for, so it is sharp at every DPI.
 void DrawCheckGlyph(HDC dc, const RECT& box, bool enabled);
 
-// An option button; the buttons of one parent form one group, and choosing
-// one clears the others. Setting it checked by code clicks it.
-class TRadioButton : public TButtonControl {
+// A button with a check state (option button, check box). The window holds
+// the state once it exists (the system changes it on a click); before that,
+// and for the window to start with, the object does.
+class TCheckableButton : public TButtonControl {
 public:
-  explicit TRadioButton(TComponent* owner = nullptr);
+  explicit TCheckableButton(TComponent* owner = nullptr) : TButtonControl(owner) {}
   bool Checked();
-  void SetChecked(bool value);
 
 protected:
-  void CreateParams(TCreateParams& params) override;
   void CreateHandleDone() override;
-  void WndProc(TMessage& message) override;
-  void AcceleratorPressed() override;
-
-private:
-  bool FChecked = false;  // while there is no window
-};
-
-// A check box; OnClick on every change, by mouse, Space, accelerator or code.
-class TCheckBox : public TButtonControl {
-public:
-  explicit TCheckBox(TComponent* owner = nullptr);
-  bool Checked();
-  void SetChecked(bool value);
-
-protected:
-  void CreateParams(TCreateParams& params) override;
-  void CreateHandleDone() override;
-  void AcceleratorPressed() override;
+  // Sets the state, in the window too when there is one.
+  void StoreChecked(bool value);
 
 private:
   bool FChecked = false;
+};
+
+// An option button; the buttons of one parent form one group, and choosing
+// one clears the others. Setting it checked by code clicks it.
+class TRadioButton : public TCheckableButton {
+public:
+  explicit TRadioButton(TComponent* owner = nullptr);
+  void SetChecked(bool value);
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void WndProc(TMessage& message) override;
+  void AcceleratorPressed() override;
+};
+
+// A check box; OnClick on every change, by mouse, Space, accelerator or code.
+class TCheckBox : public TCheckableButton {
+public:
+  explicit TCheckBox(TComponent* owner = nullptr);
+  void SetChecked(bool value);
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void AcceleratorPressed() override;
 };
 
 // A caption on the parent's colour; its "&" accelerator focuses FocusControl
