@@ -490,7 +490,6 @@ int Leaks(const std::wstring& folder) {
                 gdiMore, user, userMore);
 
   TApplication app;
-  app.Initialize();
   app.SetTitle(u"Tolvi");
   TTolviMainForm* form = ShowMainWindow(app);
 
@@ -563,7 +562,6 @@ double CpuSeconds() {
 
 int Idle(int seconds) {
   TApplication app;
-  app.Initialize();
   app.SetTitle(u"Tolvi");
   TTolviMainForm* form = ShowMainWindow(app);
   Pump(app, 2000);  // shown, painted, the clock ticking

@@ -10,7 +10,6 @@ struct WindowsStartup : StartupUi {
   explicit WindowsStartup(TApplication& a) : app(a) {}
 
   void InitializeApplication(const String& title) override {
-    app.Initialize();
     app.SetTitle(title);
     // The program's message boxes belong to its active window, or to the main
     // window while it shows.

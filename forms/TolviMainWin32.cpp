@@ -91,10 +91,16 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
       {.Kind = ckCustom, .Name = u"TXTStartTime", .Parent = u"GroupBoxOption", .Bounds = {161, 36, 45, 21},
        .Font = TFontSpec{kClockFont, 16, fsBold, kWindowText, SHIFTJIS_CHARSET}, .TabOrder = 2, .Cursor = crIBeam,
        .Hint = u"画像表示時間", .Color = kButtonFace,
-       .Make = [](TComponent* owner) { return new TZuNumEdit(owner); },
+       // Fixed in height from the start: sized by its font, it would measure
+       // the font as soon as it has a parent, before the window is needed.
+       .Make =
+           [](TComponent* owner) {
+             auto* edit = new TZuNumEdit(owner);
+             edit->SetAutoSize(false);
+             return edit;
+           },
        .Setup = [](TWinControl& c) {
          auto& edit = static_cast<TZuNumEdit&>(c);
-         edit.SetAutoSize(false);
          edit.SetComma(false);
          edit.SetErrorBeep(false);
          edit.SetIntegerLength(3);
@@ -149,10 +155,15 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
     return DecodePictureFile(fileName, target);
   });
 
-  DropDst = new TDropDst(this);
-  DropDst->SetName(u"DropDst");
-  DropDst->SetTarget(htForm);
-  DropDst->SetOnFileDrop([this](TComponent*, const TStrings& files, int32_t, int32_t) { DropDstFileDrop(files); });
+  // Files are dropped only on a window on the screen. A main window that is
+  // never shown (an action from the command line) has no drop target, whose
+  // hook would make the window: that run then ends without making any.
+  if (!Application || Application->ShowMainForm()) {
+    DropDst = new TDropDst(this);
+    DropDst->SetName(u"DropDst");
+    DropDst->SetTarget(htForm);
+    DropDst->SetOnFileDrop([this](TComponent*, const TStrings& files, int32_t, int32_t) { DropDstFileDrop(files); });
+  }
 
   // The window is complete: each component takes its final properties into
   // account, as at the end of reading a layout (the drop target registers
@@ -170,11 +181,24 @@ TRadioButton* TTolviMainForm::Action(TExitMode mode) const {
   return RBTNExitMode.at(static_cast<size_t>(ExitModeNumber(mode) - 1));
 }
 
+// The face is looked up when the window is made, or at once if it is: asking
+// the system about fonts starts its display side, which a run that ends
+// without a window never needs.
 void TTolviMainForm::HostUseMenuFontFace() {
+  FMenuFontFace = true;
+  if (HandleAllocated()) UseMenuFontFace();
+}
+
+void TTolviMainForm::UseMenuFontFace() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
     Font().SetName(S(metrics.lfMenuFont.lfFaceName));
+}
+
+void TTolviMainForm::CreateWnd() {
+  if (FMenuFontFace) UseMenuFontFace();
+  TForm::CreateWnd();
 }
 
 void TTolviMainForm::HostPrepareActions() {

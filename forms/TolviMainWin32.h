@@ -36,6 +36,7 @@ public:
   TImage* Image1 = nullptr;
 
 protected:
+  void CreateWnd() override;
   void HostUseMenuFontFace() override;
   void HostPrepareActions() override;
   void HostSetActionCaption(TExitMode mode, const String& caption) override;
@@ -64,6 +65,8 @@ protected:
 
 private:
   TRadioButton* Action(TExitMode mode) const;
+  void UseMenuFontFace();
+  bool FMenuFontFace = false;  // the window's face follows the menu font's
 
   // By action number: [n - 1] belongs to the mode numbered n.
   std::array<TRadioButton*, kExitModes.size()> RBTNExitMode = {};

@@ -583,9 +583,9 @@ int32_t TZuNumEditCore::TextTop() {
     case taTopJustify:
       return FTopMargin;
     case taBottomJustify:
-      return clientHeight - FFontHeight - FBottomMargin;
+      return clientHeight - FontHeight() - FBottomMargin;
     case taVCenter:
-      return (clientHeight - FFontHeight - FTopMargin - FBottomMargin) / 2 + FTopMargin;
+      return (clientHeight - FontHeight() - FTopMargin - FBottomMargin) / 2 + FTopMargin;
   }
   return FTopMargin;
 }
@@ -601,7 +601,7 @@ TZuNumEditCore::TPaintPlan TZuNumEditCore::PlanPaint(bool enabled, TColor fontCo
     plan.TextColor = kColorHighlightText;
     plan.BackColor = kColorHighlight;
   }
-  DrawRect = {x, y, x + TextWidth(FValText), y + FFontHeight};
+  DrawRect = {x, y, x + TextWidth(FValText), y + FontHeight()};
   plan.Rect = DrawRect;
   return plan;
 }
@@ -621,7 +621,7 @@ void TZuNumEditCore::AdjustCreateParams(TBorderStyle border, bool ctl3D, bool ne
 
 void TZuNumEditCore::CreateNumCaret() {
   if (HostDesigning()) return;
-  NumEditPlatform().CreateCaret(HostWindow(), 0, CaretWidth, FFontHeight);
+  NumEditPlatform().CreateCaret(HostWindow(), 0, CaretWidth, FontHeight());
   MoveCaret();
 }
 
@@ -648,13 +648,21 @@ void TZuNumEditCore::DestroyNumCaret() {
 }
 
 void TZuNumEditCore::AdjustHeight() {
-  if (FAutoSize) HostSetClientHeight(FFontHeight + FTopMargin + FBottomMargin);
+  if (FAutoSize) HostSetClientHeight(FontHeight() + FTopMargin + FBottomMargin);
 }
 
 void TZuNumEditCore::MeasureFont() {
   HostCopyFont();
-  int32_t cx = 0, cy = 0;
-  if (NumEditPlatform().GetTextExtentPoint32W(HostDC(), u"M", cx, cy)) FFontHeight = cy;
+  FFontMeasured = false;
+}
+
+int32_t TZuNumEditCore::FontHeight() {
+  if (!FFontMeasured) {
+    FFontMeasured = true;
+    int32_t cx = 0, cy = 0;
+    if (NumEditPlatform().GetTextExtentPoint32W(HostDC(), u"M", cx, cy)) FFontHeight = cy;
+  }
+  return FFontHeight;
 }
 
 void TZuNumEditCore::RemeasureFont() {

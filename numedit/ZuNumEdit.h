@@ -162,7 +162,10 @@ protected:
   int32_t CaretOffset(const String& s);
   int32_t TextLeft();  // left edge of the shown text
   int32_t TextTop();
-  int32_t FontHeight() const { return FFontHeight; }
+  // The height of "M" in the canvas font, measured when first needed after
+  // the font was copied: measuring needs the system's display side, which
+  // a control that is never shown does not.
+  int32_t FontHeight();
   int32_t CaretWidthPx() const { return CaretWidth; }
   const TTextRect& LastDrawRect() const { return DrawRect; }
 
@@ -247,6 +250,7 @@ private:
   bool FHideSelection = true;
   bool NowInit = true;
   int32_t FFontHeight = 0;
+  bool FFontMeasured = true;  // FFontHeight belongs to the canvas font
   String UndoBuffer;
   bool FCanUndo = false;
   int32_t CaretWidth = 1;

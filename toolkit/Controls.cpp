@@ -8,18 +8,30 @@
 
 // ---- TFont ----------------------------------------------------------------
 
-TFont::TFont() {
-  const LOGFONTW font = MessageFont96();
-  FName = S(font.lfFaceName);
-  FHeight = font.lfHeight;
+const String& TFont::Name() const {
+  if (FSystemName) {
+    FName = S(MessageFont96().lfFaceName);
+    FSystemName = false;
+  }
+  return FName;
+}
+
+int TFont::Height() const {
+  if (FSystemHeight) {
+    FHeight = MessageFont96().lfHeight;
+    FSystemHeight = false;
+  }
+  return FHeight;
 }
 
 TFont::TFont(const TFont& other)
-    : FName(other.FName), FHeight(other.FHeight), FStyle(other.FStyle), FCharset(other.FCharset),
-      FColor(other.FColor) {}
+    : FSystemName(other.FSystemName), FSystemHeight(other.FSystemHeight), FName(other.FName),
+      FHeight(other.FHeight), FStyle(other.FStyle), FCharset(other.FCharset), FColor(other.FColor) {}
 
 TFont& TFont::operator=(const TFont& other) {
   if (this != &other) {
+    FSystemName = other.FSystemName;
+    FSystemHeight = other.FSystemHeight;
     FName = other.FName;
     FHeight = other.FHeight;
     FStyle = other.FStyle;
@@ -30,8 +42,20 @@ TFont& TFont::operator=(const TFont& other) {
   return *this;
 }
 
-void TFont::SetName(const String& name) { if (name != FName) { FName = name; Changed(); } }
-void TFont::SetHeight(int height) { if (height != FHeight) { FHeight = height; Changed(); } }
+void TFont::SetName(const String& name) {
+  if (!FSystemName && name == FName) return;
+  FName = name;
+  FSystemName = false;
+  Changed();
+}
+
+void TFont::SetHeight(int height) {
+  if (!FSystemHeight && height == FHeight) return;
+  FHeight = height;
+  FSystemHeight = false;
+  Changed();
+}
+
 void TFont::SetStyle(uint8_t style) { if (style != FStyle) { FStyle = style; Changed(); } }
 void TFont::SetCharset(uint8_t charset) { if (charset != FCharset) { FCharset = charset; Changed(); } }
 void TFont::SetColor(COLORREF color) { if (color != FColor) { FColor = color; Changed(); } }
@@ -45,15 +69,16 @@ HFONT TFont::Handle(int dpi) const {
   auto& handle = FHandles[dpi];
   if (!handle) {
     LOGFONTW lf{};
-    lf.lfHeight = -ScaleForDpi(FHeight, dpi);
+    lf.lfHeight = -ScaleForDpi(Height(), dpi);
     lf.lfWeight = (FStyle & fsBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (FStyle & fsItalic) != 0;
     lf.lfUnderline = (FStyle & fsUnderline) != 0;
     lf.lfStrikeOut = (FStyle & fsStrikeOut) != 0;
     lf.lfCharSet = FCharset;
     lf.lfQuality = DEFAULT_QUALITY;
-    const size_t n = std::min<size_t>(FName.size(), LF_FACESIZE - 1);
-    std::copy_n(FName.data(), n, reinterpret_cast<char16_t*>(lf.lfFaceName));
+    const String& name = Name();
+    const size_t n = std::min<size_t>(name.size(), LF_FACESIZE - 1);
+    std::copy_n(name.data(), n, reinterpret_cast<char16_t*>(lf.lfFaceName));
     handle.Reset(::CreateFontIndirectW(&lf));
   }
   return handle.Get();
@@ -78,6 +103,13 @@ std::map<String, TClassInfo>& Classes() {
 WNDPROC RegisterToolkitClass(const TCreateParams& params) {
   auto& classes = Classes();
   if (auto it = classes.find(params.WinClassName); it != classes.end()) return it->second.baseProc;
+  // The common controls are loaded with the first window, not at start: a
+  // run that makes no window never pays for them.
+  static const bool commonControls = [] {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
+    return ::InitCommonControlsEx(&icc) != FALSE;
+  }();
+  (void)commonControls;
 
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);

@@ -52,16 +52,19 @@ enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeO
 // A font description and the GDI fonts made from it, one per DPI in use.
 class TFont {
 public:
-  TFont();  // the system's message font
+  // The system's message font, looked up when first needed: asking the
+  // system about fonts starts its display side, which a program that ends
+  // without showing a window never needs.
+  TFont() = default;
   TFont(const TFont& other);
   TFont& operator=(const TFont& other);
 
-  const String& Name() const { return FName; }
+  const String& Name() const;
   void SetName(const String& name);
   // Character height in pixels at 96 DPI (positive), as in a layout.
-  int Height() const { return FHeight; }
+  int Height() const;
   void SetHeight(int height);
-  int Size() const { return ::MulDiv(FHeight, 72, 96); }  // points
+  int Size() const { return ::MulDiv(Height(), 72, 96); }  // points
   void SetSize(int points) { SetHeight(::MulDiv(points, 96, 72)); }
   uint8_t Style() const { return FStyle; }
   void SetStyle(uint8_t style);
@@ -77,8 +80,11 @@ public:
 
 private:
   void Changed();
-  String FName;
-  int FHeight = 12;
+  // Name and height not set are the message font's, looked up when read.
+  mutable bool FSystemName = true;
+  mutable bool FSystemHeight = true;
+  mutable String FName;
+  mutable int FHeight = 12;
   uint8_t FStyle = 0;
   uint8_t FCharset = DEFAULT_CHARSET;
   COLORREF FColor = 0;

@@ -115,6 +115,7 @@ TRectI TForm::PhysicalBounds() {
 }
 
 void TForm::CreateParams(TCreateParams& params) {
+  if (FClientWidth >= 0) ApplyClientSize();
   // Sizes are reckoned at the DPI of the monitor the window opens on.
   const int dpi = DpiForMonitor(TargetMonitor());
   if (dpi != Dpi()) DpiChanged(dpi);
@@ -192,14 +193,20 @@ void TForm::SetWindowState(TWindowState value) {
 }
 
 void TForm::SetClientSize(int width, int height) {
-  DWORD style = 0, exStyle = 0;
-  FrameStyles(style, exStyle);
-  RECT r{0, 0, width, height};
-  AdjustWindowRectForDpi(r, style, exStyle, 96);
-  TWinControl::SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
   FClientWidth = width;
   FClientHeight = height;
-  UpdateBounds();
+  // Without a window the frame around it is reckoned when the window is made:
+  // asking the system about frames starts its display side, which a form
+  // that is never shown does not need.
+  if (HandleAllocated()) ApplyClientSize();
+}
+
+void TForm::ApplyClientSize() {
+  DWORD style = 0, exStyle = 0;
+  FrameStyles(style, exStyle);
+  RECT r{0, 0, FClientWidth, FClientHeight};
+  AdjustWindowRectForDpi(r, style, exStyle, 96);
+  TWinControl::SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
 }
 
 void TForm::Close() {
@@ -441,10 +448,6 @@ TApplication::~TApplication() {
   if (Application == this) Application = nullptr;
 }
 
-void TApplication::Initialize() {
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
-  ::InitCommonControlsEx(&icc);
-}
 
 void TApplication::CreateForm(TForm* form) {
   if (form->Owner() != this) InsertComponent(form);

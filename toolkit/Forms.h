@@ -100,6 +100,7 @@ private:
   HINSTANCE FIconModule = nullptr;
   int FIconId = 0;
   TIconHandle FBigIcon, FSmallIcon;
+  void ApplyClientSize();
   int FClientWidth = -1, FClientHeight = -1;  // 96-DPI, when set
   bool FPlaced = false;  // the first placement (centring) is done
   TBorderStyle FBorderStyle = bsSizeable;
@@ -117,7 +118,6 @@ public:
   TApplication();
   ~TApplication() override;
 
-  void Initialize();
   const String& Title() const { return FTitle; }
   void SetTitle(const String& title) { FTitle = title; }
   // The main form carries the program's taskbar button; closing it ends the program.

@@ -20,7 +20,6 @@ protected:
 
   void SetUp() override {
     app = std::make_unique<TApplication>();
-    app->Initialize();
     app->SetTitle(u"Tolvi");
     app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
     form = new TForm(app.get());

@@ -29,7 +29,6 @@ protected:
     RunSettings.CommandLineGiven = true;  // the settings file stays out of the test
     RunSettings.PictureTime = 1500;       // outside the up-down's range
     app = std::make_unique<TApplication>();
-    app->Initialize();
     app->SetTitle(u"Tolvi");
     app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
     form = new TTolviMainForm(app.get());

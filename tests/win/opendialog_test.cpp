@@ -55,7 +55,6 @@ protected:
 
   void SetUp() override {
     app = std::make_unique<TApplication>();
-    app->Initialize();
     app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
     form = new TForm(app.get());
     app->CreateForm(form);

@@ -98,7 +98,6 @@ protected:
 
   void SetUp() override {
     app = std::make_unique<TApplication>();
-    app->Initialize();
     app->SetTitle(u"Tolvi");
     app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
     form = new TForm(app.get());
@@ -555,7 +554,6 @@ private:
 
 TEST(FormLifetimeWin, WindowsEndBeforeTheDerivedDestructorSoLiveHandlersAreSafe) {
   TApplication app;
-  app.Initialize();
   std::vector<std::string> log;
   auto* other = new TForm(&app);
   app.CreateForm(other);
