@@ -1,7 +1,18 @@
 // The program entry of Tolvi.exe.
+#include <cstdlib>
+
 #include "app/Tolvi.h"
 #include "forms/TolviMainWin32.h"
 #include "toolkit/SystemApi.h"
+
+// The C++ runtime's default answer to an exception that nothing catches
+// names the exception's type on the standard error, which a program without
+// a console does not have; that handler alone brings the runtime's
+// 45 KB symbol demangler into the program. This one just ends it, as the
+// default does after its message.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "exitwin/ExitWin32.h"
 
-#include <charconv>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -103,8 +104,12 @@ bool TryTextToFloat(StringView text, char16_t separator, double& value) {
     }
   }
   if (!digits) return false;
-  const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-  return result.ec == std::errc() && result.ptr == ascii.data() + ascii.size();
+  // The C library's reading: the program keeps the "C" locale, whose
+  // separator is ".".
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(ascii.c_str(), &end);
+  return errno != ERANGE && end == ascii.c_str() + ascii.size();
 }
 
 char16_t UserDecimalSeparator(ExitApi& api) {
