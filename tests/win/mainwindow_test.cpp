@@ -155,4 +155,26 @@ TEST_F(MainWindowWin, AMoveToAMonitorOfAnotherDpiLaysTheWindowOutAgain) {
   EXPECT_NEAR(display.right - display.left, ::MulDiv(45, dpi, 96), 1);
 }
 
+// A main window that is never shown (an action from the command line) is
+// made without any window or drop target, so that the action reaches the
+// system without the display's start-up; one to be shown takes drops, and
+// the drop target's hook makes its windows at once.
+TEST(MainWindowHiddenWin, OnlyAWindowToBeShownMakesWindowsAndTakesDrops) {
+  RunSettings = TRunSettings{};
+  RunSettings.CommandLineGiven = true;
+  for (const bool shown : {false, true}) {
+    TApplication app;
+    app.SetTitle(u"Tolvi");
+    app.SetShowMainForm(shown);
+    auto* form = new TTolviMainForm(&app);
+    EXPECT_EQ(form->HandleAllocated(), shown) << "shown " << shown;
+    EXPECT_EQ(form->DropDst != nullptr, shown) << "shown " << shown;
+    for (int i = 0; i < form->ComponentCount(); ++i)
+      if (auto* control = dynamic_cast<TWinControl*>(form->Components(i)))
+        EXPECT_EQ(control->HandleAllocated(), shown) << ToUtf8(control->Name()) << ", shown " << shown;
+  }
+  Pump();
+  RunSettings = TRunSettings{};
+}
+
 }  // namespace
