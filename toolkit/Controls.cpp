@@ -105,11 +105,10 @@ WNDPROC RegisterToolkitClass(const TCreateParams& params) {
   if (auto it = classes.find(params.WinClassName); it != classes.end()) return it->second.baseProc;
   // The common controls are loaded with the first window, not at start: a
   // run that makes no window never pays for them.
-  static const bool commonControls = [] {
+  [[maybe_unused]] static const bool commonControls = [] {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
     return ::InitCommonControlsEx(&icc) != FALSE;
   }();
-  (void)commonControls;
 
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
