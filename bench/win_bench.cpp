@@ -125,35 +125,42 @@ std::string ReadWholeFile(const std::wstring& path) {
   return bytes;
 }
 
-// Under Wine the system does not report another process's memory, and the
-// process is a Linux process: its private working set is read from the
-// host's /proc (the process found by the program's file name in its command
-// line) as its anonymous resident memory: heaps, stacks and the pages it has
-// written. Pages of files it maps (its DLLs' code, the font files FreeType
-// reads) are left out, as Windows leaves shareable pages out of a private
-// working set; Linux counts such a page as private while one process alone
-// maps it.
-double HostPrivateResident(const std::wstring& program) {
+// Under Wine a process is a Linux process, and the host's /proc tells what
+// the system does not: its folder is found by the program's file name in
+// its command line. ("Z:\\proc\\self" would not do: Wine's server opens
+// files for its clients, so "self" is the server.)
+std::wstring HostProcessDir(const std::wstring& program) {
   const std::wstring base = program.substr(program.find_last_of(L"\\/") + 1);
   const std::string name(base.begin(), base.end());
   WIN32_FIND_DATAW found{};
   const HANDLE find = ::FindFirstFileW(L"Z:\\proc\\*", &found);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  double bytes = 0;
+  if (find == INVALID_HANDLE_VALUE) return {};
+  std::wstring result;
   do {
     if (!std::iswdigit(found.cFileName[0])) continue;
     const std::wstring dir = std::wstring(L"Z:\\proc\\") + found.cFileName;
     const std::string commandLine = ReadWholeFile(dir + L"\\cmdline");
     const std::string first = commandLine.substr(0, commandLine.find('\0'));  // the program, not its arguments
     if (first.size() < name.size() || first.compare(first.size() - name.size(), name.size(), name) != 0) continue;
-    const std::string rollup = ReadWholeFile(dir + L"\\smaps_rollup");
-    const char* key = "Anonymous:";
-    const size_t at = rollup.find(key);
-    if (at != std::string::npos) bytes = std::atof(rollup.c_str() + at + std::strlen(key)) * 1024;
+    result = dir;
     break;
   } while (::FindNextFileW(find, &found));
   ::FindClose(find);
-  return bytes;
+  return result;
+}
+
+// The process's private working set under Wine: its anonymous resident
+// memory (heaps, stacks and the pages it has written). Pages of files it
+// maps (its DLLs' code, the font files FreeType reads) are left out, as
+// Windows leaves shareable pages out of a private working set; Linux counts
+// such a page as private while one process alone maps it.
+double HostPrivateResident(const std::wstring& program) {
+  const std::wstring dir = HostProcessDir(program);
+  if (dir.empty()) return 0;
+  const std::string rollup = ReadWholeFile(dir + L"\\smaps_rollup");
+  const char* key = "Anonymous:";
+  const size_t at = rollup.find(key);
+  return at == std::string::npos ? 0 : std::atof(rollup.c_str() + at + std::strlen(key)) * 1024;
 }
 
 // What a process alone keeps in memory: the private pages of its working
@@ -549,15 +556,30 @@ LRESULT CALLBACK CountTexts(int code, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The CPU time of this process's main thread, where the window and its
-// timer run. Under Wine the thread is a Linux thread, whose run time the
-// host counts in nanoseconds (/proc/self/schedstat); GetProcessTimes there
-// moves in 10 ms steps. Elsewhere, the thread's times from the system.
+// The CPU time of this whole process, every thread of it. Under Wine, the
+// host's per-thread counters in nanoseconds (GetProcessTimes there moves in
+// 10 ms steps); elsewhere, the process's times from the system.
 double CpuSeconds() {
-  const double ns = std::atof(ReadWholeFile(L"Z:\\proc\\self\\schedstat").c_str());
-  if (ns > 0) return ns / 1e9;
+  static const std::wstring dir = [] {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return HostProcessDir(path);
+  }();
+  if (!dir.empty()) {
+    double ns = 0;
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW((dir + L"\\task\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        if (std::iswdigit(found.cFileName[0]))
+          ns += std::atof(ReadWholeFile(dir + L"\\task\\" + found.cFileName + L"\\schedstat").c_str());
+      } while (::FindNextFileW(find, &found));
+      ::FindClose(find);
+    }
+    if (ns > 0) return ns / 1e9;
+  }
   FILETIME created, exited, kernel, user;
-  ::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user);
+  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
   auto seconds = [](FILETIME t) { return (double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
   return seconds(kernel) + seconds(user);
 }
