@@ -4,6 +4,7 @@
 #include "app/Tolvi.h"
 #include "forms/TolviMainWin32.h"
 #include "toolkit/SystemApi.h"
+#include "toolkit/Win32.h"
 
 // The C++ runtime's default answer to an exception that nothing catches
 // names the exception's type on the standard error, which a program without
@@ -36,6 +37,7 @@ struct WindowsStartup : StartupUi {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  RestrictLibrarySearch();  // before the first library the program loads
   try {
     TApplication app;
     WindowsStartup startup(app);

@@ -59,8 +59,10 @@ struct ExitApi {
   // user32
   virtual int32_t ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;
 
-  // Libraries loaded at run time. `name` is 8-bit text, as GetProcAddress takes it.
-  virtual ExitHandle LoadLibraryW(const String& fileName) = 0;
+  // Libraries loaded at run time, from the system folder only (a file of the
+  // same name beside the program or in the current folder is never taken).
+  // `name` is 8-bit text, as GetProcAddress takes it.
+  virtual ExitHandle LoadSystemLibrary(const String& fileName) = 0;
   virtual ExitProc GetProcAddress(ExitHandle module, const std::string& name) = 0;
   virtual int32_t FreeLibrary(ExitHandle module) = 0;
   // Calls a procedure of the form `BOOLEAN WINAPI f(void)` found above.

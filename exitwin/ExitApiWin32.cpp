@@ -58,7 +58,7 @@ struct RealExitApi final : ExitApi {
 
   int32_t ExitWindowsEx(uint32_t flags, uint32_t reason) override { return ::ExitWindowsEx(flags, reason); }
 
-  ExitHandle LoadLibraryW(const String& fileName) override { return Raw(::LoadLibraryW(W(fileName))); }
+  ExitHandle LoadSystemLibrary(const String& fileName) override { return Raw(::LoadSystemLibrary(W(fileName))); }
   ExitProc GetProcAddress(ExitHandle module, const std::string& name) override {
     return Raw(::GetProcAddress(As<HMODULE>(module), name.c_str()));
   }

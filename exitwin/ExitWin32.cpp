@@ -188,7 +188,7 @@ bool ExitWindowsPrivileged(uint32_t flags) {
 bool IsPowerStateAllowed(const std::string& functionName) {
   if (IsWin95() || NTMajorVersion() == 4) return false;
   ExitApi& api = ExitPlatform();
-  const TLoadedLibrary powrprof(api.LoadLibraryW(u"Powrprof.dll"));
+  const TLoadedLibrary powrprof(api.LoadSystemLibrary(u"Powrprof.dll"));
   if (!powrprof) return false;
   const ExitProc query = api.GetProcAddress(powrprof.Get(), functionName);
   return query && api.CallBooleanProc(query) != 0;
@@ -210,7 +210,7 @@ uint16_t ExitWindows16(uint32_t returnCode, uint16_t reserved) {
   if (!user) throw Exception(u"User.exe の呼び出しに失敗しました。");
   const uint32_t exitWindows = api.GetProcAddress16(user.Get(), "ExitWindows");
   if (!exitWindows) throw Exception(u"ExitWindows の呼び出しに失敗しました。");
-  const TLoadedLibrary kernel(api.LoadLibraryW(u"Kernel32.dll"));
+  const TLoadedLibrary kernel(api.LoadSystemLibrary(u"Kernel32.dll"));
   if (!kernel) throw Exception(u"Kernel32.dll の呼び出しに失敗しました。");
   const ExitProc thunk = api.GetProcAddress(kernel.Get(), "QT_Thunk");
   if (!thunk) throw Exception(u"QT_Thunk の呼び出しに失敗しました。");

@@ -1,6 +1,7 @@
 #include "toolkit/Win32.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <new>
 
 bool ReadWholeFile(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) {
@@ -43,9 +44,35 @@ COLORREF ColorToRgb(COLORREF color, COLORREF fallback) {
   return color;
 }
 
+void RestrictLibrarySearch() {
+  // kernel32 is mapped into every process, so looking it up loads nothing.
+  // SetDefaultDllDirectories is missing only where the loader predates the
+  // search flags (Windows 7 without its 2011 loader update); there the
+  // current folder still goes, and LoadSystemLibrary names the full path.
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  using SetDefault = BOOL(WINAPI*)(DWORD);
+  if (const auto setDefault = reinterpret_cast<SetDefault>(
+          reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories"))))
+    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  ::SetDllDirectoryW(L"");
+  ::SetSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  if (HMODULE lib = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return lib;
+  if (::GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  // A loader without the search flags: the system folder's full path.
+  wchar_t path[MAX_PATH];
+  const UINT n = ::GetSystemDirectoryW(path, MAX_PATH);
+  const size_t length = std::wcslen(name);
+  if (n == 0 || n + 1 + length >= MAX_PATH) return nullptr;
+  path[n] = L'\\';
+  std::wmemcpy(path + n + 1, name, length + 1);
+  return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 FARPROC SystemProcAddress(const wchar_t* module, const char* name) {
-  HMODULE lib = ::GetModuleHandleW(module);
-  if (!lib) lib = ::LoadLibraryW(module);  // stays loaded for the process
+  const HMODULE lib = LoadSystemLibrary(module);  // stays loaded for the process
   return lib ? ::GetProcAddress(lib, name) : nullptr;
 }
 

@@ -90,9 +90,17 @@ String SysErrorMessage(uint32_t error);
 // `fallback`.
 COLORREF ColorToRgb(COLORREF color, COLORREF fallback);
 
-// DPI. The per-monitor functions are looked up at run time; where the system
-// lacks them, every window has the system's DPI.
-// The DPI of a window (its monitor's, for a per-monitor aware process).
+// Where libraries come from. A program that users unpack into their
+// Downloads folder must never take a DLL that happens to lie beside it or in
+// the current folder: every library the process loads after start comes
+// from the system folder. The program calls this before anything else;
+// every later load (delayed imports, LoadLibrary, and what those libraries
+// load in turn) then follows it.
+void RestrictLibrarySearch();
+// A system DLL by name, from the system folder only; nullptr when it is not
+// there. The caller frees it (FreeLibrary).
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
 // A function of a system DLL, looked up at its first use: the DLL is loaded
 // then and stays loaded, instead of with the program. A DLL that only a
 // dialog or a rare picture format needs (and all that it loads in turn)
@@ -104,6 +112,9 @@ Fn SystemFunction(const wchar_t* module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemProcAddress(module, name)));
 }
 
+// DPI. The per-monitor functions are looked up at run time; where the system
+// lacks them, every window has the system's DPI.
+// The DPI of a window (its monitor's, for a per-monitor aware process).
 int DpiForWindow(HWND wnd);
 // The DPI of a monitor; the system's DPI when the system cannot tell.
 int DpiForMonitor(HMONITOR monitor);

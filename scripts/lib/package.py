@@ -8,13 +8,19 @@ the zip are the commit's time, the entries have a fixed order and fixed
 attributes."""
 import argparse
 import hashlib
+import json
 import os
 import re
 import struct
+import subprocess
 import sys
 import time
 import zipfile
+import zlib
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import exe_check  # noqa: E402
 
 GUIDE_NAME = "はじめにお読みください.txt"
 NOTICES_NAME = "THIRD-PARTY-NOTICES.txt"
@@ -178,6 +184,25 @@ NOTICES = [
      ]),
 ]
 
+# The bill of materials: for each notice, the SPDX licence expression of what
+# the program takes from it, and the Debian source package it was built from
+# when the project builds it itself (the others come in Debian's binary
+# packages, whose owner of the linked file names the source).
+SBOM = {
+    "libjpeg-turbo": ("IJG AND BSD-3-Clause AND Zlib", "libjpeg-turbo"),
+    "libpng": ("libpng-2.0", "libpng1.6"),
+    "zlib": ("Zlib", None),
+    "MinGW-w64 runtime": ("ZPL-2.1 AND LicenseRef-MinGW-w64-runtime-notices", None),
+    "winpthreads": ("MIT AND BSD-3-Clause", None),
+    "GCC runtime libraries (libstdc++, libgcc)": ("GPL-3.0-or-later WITH GCC-exception-3.1", None),
+}
+# The runtime's overall licence is the ZPL 2.1; its further notices (getopt,
+# gdtoa, parts of the math library, headers from Wine) are named by one
+# reference whose text points at them.
+RUNTIME_NOTICES = ("The further notices of COPYING.MinGW-w64-runtime.txt in the mingw-w64 sources: getopt (ISC and "
+                   "BSD), gdtoa, parts of the math library, and headers imported from Wine (LGPL-2.1-or-later). "
+                   "They are quoted in full in THIRD-PARTY-NOTICES.txt.")
+
 # Which notice covers each library in the linker's map. Libraries of the
 # project's own build are Tolvi itself.
 ARCHIVES = [
@@ -221,12 +246,13 @@ def linked_inputs(map_text, build_dir):
 
 
 def notices_for(inputs):
-    """The notices that cover the linked inputs; an input that none covers is an error."""
-    needed, unknown = set(), []
+    """The notices that cover the linked inputs, each with the inputs it
+    covers; an input that none covers is an error."""
+    needed, unknown = {}, []
     for path in inputs:
         for pattern, notice in ARCHIVES:
             if re.search(pattern, path):
-                needed.add(notice)
+                needed.setdefault(notice, []).append(path)
                 break
         else:
             unknown.append(path)
@@ -263,6 +289,84 @@ def build_notices(sources, needed):
     return "".join(out)
 
 
+# ---------------------------------------------------------------- the bill of materials
+
+def upstream_version(debian_version):
+    """2.1.5 of 1:2.1.5-2, 1.2.13 of 1.2.13+dfsg-1, 12.2.0 of 12.2.0-14+deb12u1+25.2+b1."""
+    v = re.sub(r"^\d+:", "", debian_version)
+    v = v.split("-")[0]
+    return re.sub(r"[+~.](dfsg|ds)\d*.*$", "", v)
+
+
+def debian_owner(path):
+    """(source package, source version, binary version) of the Debian package
+    that installed a file."""
+    found = subprocess.run(["dpkg-query", "-S", path], capture_output=True, text=True)
+    if found.returncode != 0:
+        raise PackageError(f"no Debian package owns {path}")
+    package = found.stdout.split(":")[0].strip()
+    fields = subprocess.run(["dpkg-query", "-W", "-f=${source:Package}\t${source:Version}\t${Version}", package],
+                            capture_output=True, text=True, check=True).stdout.split("\t")
+    return tuple(fields)
+
+
+def bom_entry(heading, inputs, sources):
+    """name, version, Debian source package, its version, licence."""
+    licence, own_source = SBOM[heading]
+    if own_source:
+        source_version = sources[heading][0]
+        return heading, upstream_version(source_version), own_source, source_version, licence
+    owners = {debian_owner(path) for path in inputs}
+    if len(owners) != 1:
+        raise PackageError(f"{heading}: the linked files come from several packages: {sorted(owners)}")
+    source, source_version, binary_version = owners.pop()
+    return heading, upstream_version(binary_version), source, source_version, licence
+
+
+def spdx_id(name):
+    return "SPDXRef-Package-" + re.sub(r"[^A-Za-z0-9.-]+", "-", name).strip("-")
+
+
+def build_spdx(version, epoch, exe, entries):
+    """An SPDX 2.3 document: the program and every library linked into it."""
+    digest = hashlib.sha256(exe).hexdigest()
+    program = {
+        "name": "Tolvi", "SPDXID": "SPDXRef-Package-Tolvi", "versionInfo": version,
+        "packageFileName": "Tolvi.exe", "supplier": "Organization: Ordane", "downloadLocation": "NOASSERTION",
+        "filesAnalyzed": False, "checksums": [{"algorithm": "SHA256", "checksumValue": digest}],
+        "licenseConcluded": "NOASSERTION", "licenseDeclared": "NOASSERTION", "copyrightText": "NOASSERTION",
+        "primaryPackagePurpose": "APPLICATION",
+    }
+    packages, relationships = [program], [
+        {"spdxElementId": "SPDXRef-DOCUMENT", "relationshipType": "DESCRIBES",
+         "relatedSpdxElement": "SPDXRef-Package-Tolvi"}]
+    for name, upstream, source, source_version, licence in entries:
+        packages.append({
+            "name": name, "SPDXID": spdx_id(name), "versionInfo": upstream,
+            "downloadLocation": "NOASSERTION", "filesAnalyzed": False,
+            "sourceInfo": f"built from the Debian source package {source} {source_version}",
+            "externalRefs": [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl",
+                              "referenceLocator": f"pkg:deb/debian/{source}@{source_version}?arch=source"}],
+            "licenseConcluded": licence, "licenseDeclared": licence, "copyrightText": "NOASSERTION",
+            "primaryPackagePurpose": "LIBRARY",
+        })
+        relationships.append({"spdxElementId": "SPDXRef-Package-Tolvi", "relationshipType": "CONTAINS",
+                              "relatedSpdxElement": spdx_id(name)})
+    document = {
+        "spdxVersion": "SPDX-2.3", "dataLicense": "CC0-1.0", "SPDXID": "SPDXRef-DOCUMENT",
+        "name": f"Tolvi-{version}",
+        "documentNamespace": f"urn:ordane:tolvi:{version}:sha256:{digest}",
+        "creationInfo": {"created": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch)),
+                         "creators": ["Organization: Ordane", "Tool: Tolvi scripts/package"]},
+        "packages": packages, "relationships": relationships,
+    }
+    if any("LicenseRef-MinGW-w64-runtime-notices" in e[4] for e in entries):
+        document["hasExtractedLicensingInfos"] = [{
+            "licenseId": "LicenseRef-MinGW-w64-runtime-notices", "name": "MinGW-w64 runtime: further notices",
+            "extractedText": RUNTIME_NOTICES}]
+    return (json.dumps(document, ensure_ascii=False, indent=2) + "\n").encode("utf-8")
+
+
 # ---------------------------------------------------------------- the zip
 
 def windows_text(text):
@@ -274,6 +378,17 @@ def windows_text(text):
     return b"\xef\xbb\xbf" + text.replace("\n", "\r\n").encode("utf-8")
 
 
+def unicode_path_field(name):
+    """The Info-ZIP Unicode Path extra field (0x7075, version 1): the CRC-32 of
+    the name as stored, then the UTF-8 name. Python marks a non-ASCII name as
+    UTF-8 (flag 11), which 7-Zip, libarchive and Explorer honour; Info-ZIP's
+    unzip reads the names of a zip made on MS-DOS as OEM text whatever the
+    flag says, and takes this field instead."""
+    stored = name.encode("utf-8")
+    body = struct.pack("<BI", 1, zlib.crc32(stored)) + stored
+    return struct.pack("<HH", 0x7075, len(body)) + body
+
+
 def write_zip(path, entries, epoch):
     stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip dates begin in 1980
     tmp = path.with_name(path.name + ".tmp")
@@ -283,6 +398,8 @@ def write_zip(path, entries, epoch):
             info.compress_type = zipfile.ZIP_DEFLATED
             info.create_system = 0           # MS-DOS attributes
             info.external_attr = 0x20        # the archive attribute
+            if not name.isascii():
+                info.extra = unicode_path_field(name)
             z.writestr(info, data, compresslevel=9)
     os.replace(tmp, path)
 
@@ -305,10 +422,15 @@ def main():
             name, ver, tree = s.split("=", 2)
             sources[name] = (ver, tree)
 
+        problems = exe_check.problems(a.exe)
+        if problems:
+            raise PackageError("Tolvi.exe is refused: " + "; ".join(problems))
         exe = prepare_exe(a.exe.read_bytes(), a.epoch)
         check_version(exe, a.version)
         needed = notices_for(linked_inputs(a.map.read_text(encoding="utf-8", errors="replace"), a.exe.parent))
         notices = windows_text(build_notices(sources, needed))
+        bom = [bom_entry(h, needed[h], sources) for h, *_ in NOTICES if h in needed]
+        spdx = build_spdx(a.version, a.epoch, exe, bom)
         guide_text = a.guide.read_text(encoding="utf-8")
         if "@VERSION@" not in guide_text:
             raise PackageError(f"{a.guide} does not name the version (@VERSION@)")
@@ -320,10 +442,11 @@ def main():
         for old in a.out.glob("Tolvi-*-win64.zip*"):  # the folder holds one download
             if old.name not in (name, name + ".sha256"):
                 old.unlink()
-        write_zip(zip_path, [("Tolvi.exe", exe), (GUIDE_NAME, guide), (NOTICES_NAME, notices)], a.epoch)
+        write_zip(zip_path, [("Tolvi.exe", exe), (GUIDE_NAME, guide), (NOTICES_NAME, notices),
+                             (f"Tolvi-{a.version}.spdx.json", spdx)], a.epoch)
         digest = hashlib.sha256(zip_path.read_bytes()).hexdigest()
         (a.out / (name + ".sha256")).write_text(f"{digest}  {name}\n", encoding="ascii")
-    except (PackageError, OSError, ValueError, KeyError) as e:
+    except (PackageError, OSError, ValueError, KeyError, subprocess.CalledProcessError) as e:
         sys.exit(f"package: {e}")
 
     size = len(exe)

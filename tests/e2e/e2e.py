@@ -33,7 +33,8 @@ the prefix's Wine session is ended afterwards. Session offers:
 relay_include sets Wine's RelayInclude (for example "user32.ExitWindowsEx;
 advapi32.*") and records WINEDEBUG=+relay for that process only; Proc.relay_lines()
 gives its "Call dll.Function(args)" lines in order, without thread ids and
-return addresses.
+return addresses. debug adds channels (for example "+loaddll"); Proc.debug_text()
+gives all that was recorded.
 """
 import argparse
 import importlib.util
@@ -108,6 +109,12 @@ class Proc:
     def running(self):
         return self.popen.poll() is None
 
+    def debug_text(self):
+        """Everything Wine's debug channels wrote (start's relay_include, debug)."""
+        if not self.relay_path or not self.relay_path.exists():
+            return ""
+        return self.relay_path.read_text(encoding="utf-8", errors="replace")
+
     def relay_lines(self):
         if not self.relay_path or not self.relay_path.exists():
             return []
@@ -174,19 +181,23 @@ class Session:
         if code != 0:
             raise ScenarioFailure(f"the drop at {x},{y} was not taken (xdnd_drop exit {code})")
 
-    def start(self, exe, *args, relay_include=None, env=None):
+    def start(self, exe, *args, relay_include=None, env=None, debug=None):
         program = exe if Path(str(exe)).is_absolute() else self.exe(exe)
         penv = dict(self.env)
         if env:
             penv.update(env)
         relay_path = None
         stderr = subprocess.DEVNULL
+        channels = ["+relay"] if relay_include else []
+        if debug:
+            channels.append(debug)
         if relay_include:
             self._set_relay(relay_include)
+        if channels:
             self._relay_count += 1
             relay_path = self.dir / f"relay-{self._relay_count}.txt"
             stderr = open(relay_path, "w")
-            penv["WINEDEBUG"] = "+relay"
+            penv["WINEDEBUG"] = ",".join(channels)
         self._out_count = getattr(self, "_out_count", 0) + 1
         out_path = self.dir / f"stdout-{self._out_count}.txt"
         with open(out_path, "wb") as out:
@@ -277,8 +288,13 @@ def load_scenarios():
     sys.path.insert(0, str(here))
     sys.modules.setdefault("e2e", sys.modules[__name__])
     for path in sorted(here.glob("scenarios_*.py")):
+        # A module may import another's helpers: each is loaded once, under
+        # its own name, so that its scenarios register once.
+        if path.stem in sys.modules:
+            continue
         loader_spec = importlib.util.spec_from_file_location(path.stem, path)
         module = importlib.util.module_from_spec(loader_spec)
+        sys.modules[path.stem] = module
         loader_spec.loader.exec_module(module)
 
 

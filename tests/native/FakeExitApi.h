@@ -114,8 +114,8 @@ struct FakeExitApi : ExitApi, SystemApi {
     Record("ExitWindowsEx(" + Hex(flags) + "," + Hex(reason) + ")");
     return exitWindowsExResult;
   }
-  ExitHandle LoadLibraryW(const String& fileName) override {
-    Record("LoadLibraryW(" + ToUtf8(fileName) + ")");
+  ExitHandle LoadSystemLibrary(const String& fileName) override {
+    Record("LoadSystemLibrary(" + ToUtf8(fileName) + ")");
     if (missingLibraries.count(fileName)) return 0;
     return Open(ToUtf8(fileName));
   }

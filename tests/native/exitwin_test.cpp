@@ -78,7 +78,7 @@ const Calls kPrivilege = {
     "AdjustTokenPrivileges(0x70,0,{1,0x13:0,0x2},0,null,null)", "CloseHandle(0x70)"};
 Calls Exit(uint32_t flags) { return {"ExitWindowsEx(" + FakeExitApi::Hex(flags) + ",0x0)"}; }
 Calls Query(const std::string& function) {
-  return {"LoadLibraryW(Powrprof.dll)", "GetProcAddress(Powrprof.dll," + function + ")",
+  return {"LoadSystemLibrary(Powrprof.dll)", "GetProcAddress(Powrprof.dll," + function + ")",
           "CallBooleanProc(" + function + ")", "FreeLibrary(Powrprof.dll)"};
 }
 const Calls kSuspendQuery = Query("IsPwrSuspendAllowed");
@@ -86,7 +86,7 @@ const Calls kHibernateQuery = Query("IsPwrHibernateAllowed");
 const Calls kSuspendState = {"SetSystemPowerState(0xffffffff,0x0)"};
 const Calls kHibernateState = {"SetSystemPowerState(0x0,0x0)"};
 const Calls kRestart16 = {"LoadLibrary16(User.exe)",        "GetProcAddress16(User.exe,ExitWindows)",
-                          "LoadLibraryW(Kernel32.dll)",     "GetProcAddress(Kernel32.dll,QT_Thunk)",
+                          "LoadSystemLibrary(Kernel32.dll)",     "GetProcAddress(Kernel32.dll,QT_Thunk)",
                           "QT_Thunk(QT_Thunk,ExitWindows,0x42,0x0)", "FreeLibrary(Kernel32.dll)",
                           "FreeLibrary16(User.exe)"};
 const Calls kShellCheck = {"GetFileVersionInfoSizeW(Shell32.dll)", "GetFileVersionInfoW(Shell32.dll,0,301)",
@@ -215,23 +215,23 @@ std::vector<Row> AllRows() {
        {"LoadLibrary16(User.exe)", "GetProcAddress16(User.exe,ExitWindows)", "FreeLibrary16(User.exe)"},
        RaisesBase(u"ExitWindows の呼び出しに失敗しました。")},
       {Sys::Win98, Op::Restart, "NoKernel32", NoKernel32,
-       {"LoadLibrary16(User.exe)", "GetProcAddress16(User.exe,ExitWindows)", "LoadLibraryW(Kernel32.dll)",
+       {"LoadLibrary16(User.exe)", "GetProcAddress16(User.exe,ExitWindows)", "LoadSystemLibrary(Kernel32.dll)",
         "FreeLibrary16(User.exe)"},
        RaisesBase(u"Kernel32.dll の呼び出しに失敗しました。")},
       {Sys::Win98, Op::Restart, "NoThunk", NoThunk,
-       {"LoadLibrary16(User.exe)", "GetProcAddress16(User.exe,ExitWindows)", "LoadLibraryW(Kernel32.dll)",
+       {"LoadLibrary16(User.exe)", "GetProcAddress16(User.exe,ExitWindows)", "LoadSystemLibrary(Kernel32.dll)",
         "GetProcAddress(Kernel32.dll,QT_Thunk)", "FreeLibrary(Kernel32.dll)", "FreeLibrary16(User.exe)"},
        RaisesBase(u"QT_Thunk の呼び出しに失敗しました。")},
 
       // Power states on Windows 98/Me: the permission test, never a privilege call.
-      {Sys::Win98, Op::Suspend, "NoLibrary", NoPowrprof, {"LoadLibraryW(Powrprof.dll)"}, Raises(kSuspendDenied)},
-      {Sys::Win98, Op::Hibernate, "NoLibrary", NoPowrprof, {"LoadLibraryW(Powrprof.dll)"},
+      {Sys::Win98, Op::Suspend, "NoLibrary", NoPowrprof, {"LoadSystemLibrary(Powrprof.dll)"}, Raises(kSuspendDenied)},
+      {Sys::Win98, Op::Hibernate, "NoLibrary", NoPowrprof, {"LoadSystemLibrary(Powrprof.dll)"},
        Raises(kHibernateDenied)},
       {Sys::Win98, Op::Suspend, "NoFunction", NoPowerFunctions,
-       {"LoadLibraryW(Powrprof.dll)", "GetProcAddress(Powrprof.dll,IsPwrSuspendAllowed)", "FreeLibrary(Powrprof.dll)"},
+       {"LoadSystemLibrary(Powrprof.dll)", "GetProcAddress(Powrprof.dll,IsPwrSuspendAllowed)", "FreeLibrary(Powrprof.dll)"},
        Raises(kSuspendDenied)},
       {Sys::Win98, Op::Hibernate, "NoFunction", NoPowerFunctions,
-       {"LoadLibraryW(Powrprof.dll)", "GetProcAddress(Powrprof.dll,IsPwrHibernateAllowed)",
+       {"LoadSystemLibrary(Powrprof.dll)", "GetProcAddress(Powrprof.dll,IsPwrHibernateAllowed)",
         "FreeLibrary(Powrprof.dll)"},
        Raises(kHibernateDenied)},
       {Sys::Win98, Op::Suspend, "SaysNo", PowerSaysNo, kSuspendQuery, Raises(kSuspendDenied)},
@@ -269,7 +269,7 @@ std::vector<Row> AllRows() {
       {Sys::NT5, Op::Hibernate, "Refused", PowerRefused, kHibernateQuery + kPrivilege + kHibernateState,
        Raises(kHibernateFailed)},
       {Sys::NT5, Op::Suspend, "SaysNo", PowerSaysNo, kSuspendQuery, Raises(kSuspendDenied)},
-      {Sys::NT5, Op::Hibernate, "NoLibrary", NoPowrprof, {"LoadLibraryW(Powrprof.dll)"}, Raises(kHibernateDenied)},
+      {Sys::NT5, Op::Hibernate, "NoLibrary", NoPowrprof, {"LoadSystemLibrary(Powrprof.dll)"}, Raises(kHibernateDenied)},
       {Sys::NT5, Op::DosMode, "Result33", DosResult33, {}, Raises(kNoDosHere)},
 
       // NT below 4 reaches the version message only when the permission said yes.
@@ -359,7 +359,7 @@ TEST(ExitWinTest, ThePowerLibraryIsLoadedAnewForEachRequest) {
   api.calls.clear();
   engine.Hibernate();
   engine.Hibernate();
-  EXPECT_EQ(std::count(api.calls.begin(), api.calls.end(), "LoadLibraryW(Powrprof.dll)"), 2);
+  EXPECT_EQ(std::count(api.calls.begin(), api.calls.end(), "LoadSystemLibrary(Powrprof.dll)"), 2);
   EXPECT_EQ(std::count(api.calls.begin(), api.calls.end(), "FreeLibrary(Powrprof.dll)"), 2);
   EXPECT_TRUE(api.AllReleased());
 }

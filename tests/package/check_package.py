@@ -9,17 +9,22 @@ shipped (stripped, 64-bit, the commit's date).
 --same-as compares two packagings of the same commit byte for byte."""
 import argparse
 import hashlib
+import json
 import os
 import re
 import struct
 import subprocess
 import sys
+import tempfile
 import traceback
 import zipfile
+import zlib
 from pathlib import Path
 from xml.sax.saxutils import escape, quoteattr
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "scripts" / "lib"))
+import exe_check  # noqa: E402
 GUIDE = "はじめにお読みください.txt"
 NOTICES = "THIRD-PARTY-NOTICES.txt"
 CHECKS = []
@@ -43,6 +48,10 @@ class Package:
 
     def read(self, name):
         return self.zip.read(name)
+
+    @property
+    def spdx_name(self):
+        return f"Tolvi-{self.version}.spdx.json"
 
 
 def windows_text(data, what):
@@ -90,9 +99,9 @@ def version_resource(data):
     return fixed(fms, fls), fixed(pms, pls), texts
 
 
-@check("the zip holds the program, the guide and the notices, in that order, with fixed dates")
+@check("the zip holds the program, the guide, the notices and the bill of materials, in that order, with fixed dates")
 def _(p):
-    assert p.names == ["Tolvi.exe", GUIDE, NOTICES], f"entries {p.names}"
+    assert p.names == ["Tolvi.exe", GUIDE, NOTICES, p.spdx_name], f"entries {p.names}"
     infos = p.zip.infolist()
     # The guide's name is marked as UTF-8 so that Explorer shows it in Japanese.
     assert infos[1].flag_bits & 0x800, "the guide's name is not marked as UTF-8"
@@ -116,6 +125,93 @@ def _(p):
     ) if t not in text]
     assert not missing, f"the guide lacks {missing}"
     assert "@VERSION@" not in text, "the version placeholder is left in the guide"
+
+
+def unicode_path_fields(extra):
+    """The Info-ZIP Unicode Path fields (0x7075) of an extra block."""
+    fields, at = [], 0
+    while at + 4 <= len(extra):
+        tag, size = struct.unpack_from("<HH", extra, at)
+        if tag == 0x7075:
+            fields.append(extra[at + 4:at + 4 + size])
+        at += 4 + size
+    return fields
+
+
+@check("every name that is not ASCII carries a Unicode Path field beside the UTF-8 flag, in both headers")
+def _(p):
+    raw = p.path.read_bytes()
+    for info in p.zip.infolist():
+        stored = info.filename.encode("utf-8")
+        central = unicode_path_fields(info.extra)
+        # The local header's extra block, read from the file itself.
+        name_len, extra_len = struct.unpack_from("<HH", raw, info.header_offset + 26)
+        start = info.header_offset + 30 + name_len
+        local = unicode_path_fields(raw[start:start + extra_len])
+        if info.filename.isascii():
+            assert not central and not local, f"{info.filename}: a Unicode Path field on an ASCII name"
+            continue
+        want = struct.pack("<BI", 1, zlib.crc32(stored)) + stored
+        assert central == [want], f"{info.filename}: central Unicode Path field {central}"
+        assert local == [want], f"{info.filename}: local Unicode Path field {local}"
+
+
+@check("Debian's unzip and Python both extract the guide under its exact name")
+def _(p):
+    for tool in ("unzip", "python"):
+        with tempfile.TemporaryDirectory() as out:
+            if tool == "unzip":
+                run = subprocess.run(["unzip", "-q", str(p.path), "-d", out], capture_output=True,
+                                     env={**os.environ, "LC_ALL": "C.UTF-8"})
+                assert run.returncode == 0, f"unzip failed: {run.stderr.decode(errors='replace')}"
+            else:
+                zipfile.ZipFile(p.path).extractall(out)
+            got = sorted(os.listdir(os.fsencode(out)))
+            want = sorted(n.encode("utf-8") for n in p.names)
+            assert got == want, f"{tool} extracted {got}"
+            assert (Path(out) / GUIDE).read_bytes() == p.read(GUIDE), f"{tool}: the guide's content differs"
+
+
+@check("the packaged program imports only libraries Windows takes from the system folder, and is hardened")
+def _(p):
+    with tempfile.TemporaryDirectory() as out:
+        exe = Path(out) / "Tolvi.exe"
+        exe.write_bytes(p.read("Tolvi.exe"))
+        problems = exe_check.problems(exe)
+    assert not problems, "; ".join(problems)
+
+
+@check("the program check refuses a planted-library import, a missing hardening flag and a missing .reloc")
+def _(p):
+    # Small programs built here with one fault each; the check must name it.
+    cases = [
+        ("powrprof", ["-DPOWER", "-lpowrprof"], "imports libraries that Windows may take from beside the program: powrprof.dll"),
+        ("version", ["-DVERSION", "-lversion"], "beside the program: version.dll"),
+        ("no-high-entropy", ["-Wl,--disable-high-entropy-va"], "no ASLR with high entropy"),
+        ("no-dep", ["-Wl,--disable-nxcompat"], "no DEP"),
+        ("no-aslr", ["-Wl,--disable-dynamicbase,--disable-reloc-section"], "no relocation section"),
+        ("sound", [], None),
+    ]
+    source = ("#include <windows.h>\n#include <powrprof.h>\n#include <winver.h>\n"
+              "int main(int c, char** v) {\n"
+              "#ifdef POWER\n  if (c > 5) IsPwrHibernateAllowed();\n#endif\n"
+              "#ifdef VERSION\n  if (c > 5) GetFileVersionInfoSizeW(L\"x\", 0);\n#endif\n"
+              "  return MessageBoxW(0, L\"\", L\"\", 0);\n}\n")
+    wrong = []
+    with tempfile.TemporaryDirectory() as out:
+        src = Path(out) / "probe.c"
+        src.write_text(source, encoding="ascii")
+        for name, flags, expected in cases:
+            exe = Path(out) / f"{name}.exe"
+            build = subprocess.run(["x86_64-w64-mingw32-gcc", "-O1", str(src), "-o", str(exe), *flags],
+                                   capture_output=True, text=True)
+            assert build.returncode == 0, f"{name}: {build.stderr}"
+            found = exe_check.problems(exe)
+            if expected is None and found:
+                wrong.append(f"{name}: refused a sound program: {found}")
+            elif expected is not None and not any(expected in f for f in found):
+                wrong.append(f"{name}: not refused for {expected!r} (found {found})")
+    assert not wrong, "; ".join(wrong)
 
 
 # Each library: how the linker's map names it, a trace it leaves in the
@@ -159,6 +255,46 @@ def _(p):
     unknown = set(listed) - {n for n, *_ in LIBRARIES}
     assert not unknown, f"notices for libraries this check does not know: {unknown}"
     assert not problems, "; ".join(problems)
+
+
+SPDX_LICENCES = {
+    "libjpeg-turbo": "IJG AND BSD-3-Clause AND Zlib", "libpng": "libpng-2.0", "zlib": "Zlib",
+    "MinGW-w64 runtime": "ZPL-2.1 AND LicenseRef-MinGW-w64-runtime-notices", "winpthreads": "MIT AND BSD-3-Clause",
+    "GCC runtime libraries (libstdc++, libgcc)": "GPL-3.0-or-later WITH GCC-exception-3.1",
+}
+
+
+@check("the bill of materials is SPDX 2.3 JSON and names every library of the notices, and nothing else")
+def _(p):
+    doc = json.loads(p.read(p.spdx_name).decode("utf-8"))
+    assert doc["spdxVersion"] == "SPDX-2.3" and doc["dataLicense"] == "CC0-1.0", "not an SPDX 2.3 document"
+    assert doc["SPDXID"] == "SPDXRef-DOCUMENT" and doc["documentNamespace"], "no document id or namespace"
+    assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", doc["creationInfo"]["created"]), "creation date"
+    packages = {pkg["SPDXID"]: pkg for pkg in doc["packages"]}
+    program = packages.pop("SPDXRef-Package-Tolvi")
+    assert program["versionInfo"] == p.version, f"the program's version {program['versionInfo']}"
+    sha = hashlib.sha256(p.read("Tolvi.exe")).hexdigest()
+    assert program["checksums"] == [{"algorithm": "SHA256", "checksumValue": sha}], "the program's checksum"
+    listed = re.findall(r"^  - (.+)$", windows_text(p.read(NOTICES), "the notices").split("\n\n=")[0], re.M)
+    names = [pkg["name"] for pkg in packages.values()]
+    assert sorted(names) == sorted(listed), f"bill of materials {names}, notices {listed}"
+    problems = []
+    for pkg in packages.values():
+        name = pkg["name"]
+        if not re.fullmatch(r"\d+(\.\d+)+", pkg.get("versionInfo", "")):
+            problems.append(f"{name}: version {pkg.get('versionInfo')!r}")
+        refs = [r["referenceLocator"] for r in pkg.get("externalRefs", []) if r["referenceType"] == "purl"]
+        if len(refs) != 1 or not re.fullmatch(r"pkg:deb/debian/[a-z0-9.+-]+@[0-9][\w.:~+-]*\?arch=source", refs[0]):
+            problems.append(f"{name}: Debian source {refs}")
+        if pkg.get("licenseDeclared") != SPDX_LICENCES.get(name) or pkg.get("licenseConcluded") != pkg.get("licenseDeclared"):
+            problems.append(f"{name}: licence {pkg.get('licenseDeclared')!r}")
+    assert not problems, "; ".join(problems)
+    contained = {r["relatedSpdxElement"] for r in doc["relationships"]
+                 if r["spdxElementId"] == "SPDXRef-Package-Tolvi" and r["relationshipType"] == "CONTAINS"}
+    assert contained == set(packages), f"the program contains {contained}"
+    refs = {lic for pkg in packages.values() for lic in re.findall(r"LicenseRef-[\w.-]+", pkg["licenseDeclared"])}
+    extracted = {e["licenseId"] for e in doc.get("hasExtractedLicensingInfos", [])}
+    assert refs == extracted, f"licence references {refs}, texts for {extracted}"
 
 
 @check("the version agrees in the zip's name, the program's version resource and manifest, and the guide")
