@@ -14,7 +14,7 @@ from e2e import scenario, check
 PROBE = "tests/e2e/probe_exitwin.exe"
 RECORDED = ";".join([
     "advapi32.OpenProcessToken", "advapi32.LookupPrivilegeValueW", "advapi32.AdjustTokenPrivileges",
-    "kernel32.CloseHandle", "user32.ExitWindowsEx", "kernel32.LoadLibraryW", "kernel32.GetProcAddress",
+    "kernel32.CloseHandle", "user32.ExitWindowsEx", "kernel32.LoadLibraryExW", "kernel32.GetProcAddress",
     "kernel32.FreeLibrary", "kernel32.SetSystemPowerState", "powrprof.*",
 ])
 
@@ -30,7 +30,7 @@ PRIVILEGE = [
 
 def permission(function):
     return [
-        r'kernel32\.LoadLibraryW\(\w+ L"Powrprof\.dll"\)',
+        r'kernel32\.LoadLibraryExW\(\w+ L"Powrprof\.dll",00000000,00000800\)',
         r'kernel32\.GetProcAddress\((?P<module>\w+),\w+ "%s"\)' % function,
         r"powrprof\.%s\(\)" % function,
         r"kernel32\.FreeLibrary\((?P<module>\w+)\)",
