@@ -1,6 +1,9 @@
 // A small console tool that end-to-end scenarios run beside the program under
 // test: it finds windows, reads their state, presses buttons, sends keys and
 // takes screenshots. Every result is printed as UTF-8 text, one item a line.
+// It is per-monitor DPI aware, so every coordinate it reads or sends is in the
+// screen's own pixels: the system scales other programs' windows to 96 DPI for
+// a program that is not aware (Windows since 8.1, Wine 10).
 //
 //   driver list                                  visible top-level windows
 //   driver wait-window TITLE CLASS [MS] [PID]     "-" matches anything; prints the handle
@@ -17,13 +20,6 @@
 //   driver appdata                                prints the roaming application-data folder
 //   driver text HWND                              the window's text on one line: backslash, CR,
 //                                                 LF and tab written as \\, \r, \n and \t
-//   driver gui-thread HWND                        the input state of the thread that owns the
-//                                                 window (GetGUIThreadInfo): focus, active,
-//                                                 capture windows, each 0x0 when none
-//
-// The driver is per-monitor DPI aware, so every coordinate it reads or sends is
-// in the screen's own pixels: the system scales other programs' windows to
-// 96 DPI for a program that is not aware (Windows since 8.1, Wine 10).
 #include <windows.h>
 #include <shlobj.h>
 
@@ -32,6 +28,16 @@
 #include <vector>
 
 namespace {
+
+void DeclareDpiAware() {
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 (-4), else the first version
+  // (-3); looked up at run time, as systems before Windows 10 1703 lack it.
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  const auto set = reinterpret_cast<SetContext>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+  if (set && (set(reinterpret_cast<HANDLE>(-4)) || set(reinterpret_cast<HANDLE>(-3)))) return;
+  SetProcessDPIAware();
+}
 
 std::string Utf8(const std::wstring& s) {
   if (s.empty()) return {};
@@ -160,16 +166,6 @@ int Screenshot(const wchar_t* file) {
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
   return rc;
-}
-
-void DeclareDpiAware() {
-  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 (-4), else the first version
-  // (-3); looked up at run time, as systems before Windows 10 1703 lack it.
-  using SetContext = BOOL(WINAPI*)(HANDLE);
-  const auto set = reinterpret_cast<SetContext>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
-  if (set && (set(reinterpret_cast<HANDLE>(-4)) || set(reinterpret_cast<HANDLE>(-3)))) return;
-  SetProcessDPIAware();
 }
 
 }  // namespace
@@ -337,14 +333,6 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
     PrintLine(Utf8(escaped));
-    return 0;
-  }
-  if (cmd == L"gui-thread" && argc >= 3) {
-    const DWORD thread = GetWindowThreadProcessId(ParseHwnd(argv[2]), nullptr);
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    if (!thread || !GetGUIThreadInfo(thread, &gui)) return 1;
-    PrintLine("focus=" + Hex(gui.hwndFocus) + "\tactive=" + Hex(gui.hwndActive) + "\tcapture=" + Hex(gui.hwndCapture));
     return 0;
   }
   if (cmd == L"appdata") {
