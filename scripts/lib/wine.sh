@@ -4,6 +4,9 @@
 #                        the display at DPI (default 96)
 #   wine_use DIR         exports the environment for running in DIR
 #   wine_stop            ends the wine session of the prefix in use
+# TOLVI_WINE_THEME=light switches Wine's "Light" visual style on in the
+# prefixes made here (scripts/wine10 sets it); unset or empty keeps the
+# classic look.
 TOLVI_ROOT=${TOLVI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TOLVI_WINE_DIR=${TOLVI_WINE_DIR:-$TOLVI_ROOT/build/wine}
 TOLVI_SCREEN=${TOLVI_SCREEN:-1280x800}
@@ -19,6 +22,22 @@ wine_use() {
 wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
+}
+
+_wine_theme_reg() {
+  case ${TOLVI_WINE_THEME:-} in
+    "") ;;
+    light) cat <<'REG'
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
+"ThemeActive"="1"
+"DllName"="C:\\windows\\resources\\themes\\light\\light.msstyles"
+"ColorName"="NormalColor"
+"SizeName"="NormalSize"
+REG
+      ;;
+    *) echo "wine.sh: unknown TOLVI_WINE_THEME '$TOLVI_WINE_THEME'" >&2; return 1 ;;
+  esac
 }
 
 _wine_reg() {
@@ -57,6 +76,7 @@ Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Control Panel\\International]
 "sDecimal"="."
+$(_wine_theme_reg)
 REG
   wine regedit /S 'C:\tolvi-setup.reg' >/dev/null 2>&1
   rm -f "$reg"
@@ -64,7 +84,7 @@ REG
 
 wine_template() {
   local t=$TOLVI_WINE_DIR/template
-  local stamp="$t/.tolvi-ready-3-$(wine --version 2>/dev/null | tr ' /' '__')"
+  local stamp="$t/.tolvi-ready-3-$(wine --version 2>/dev/null | tr ' /' '__')${TOLVI_WINE_THEME:+-$TOLVI_WINE_THEME}"
   [ -f "$stamp" ] && return 0
   rm -rf "$t"
   mkdir -p "$TOLVI_WINE_DIR"

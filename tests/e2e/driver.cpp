@@ -1,6 +1,9 @@
 // A small console tool that end-to-end scenarios run beside the program under
 // test: it finds windows, reads their state, presses buttons, sends keys and
 // takes screenshots. Every result is printed as UTF-8 text, one item a line.
+// It is per-monitor DPI aware, so every coordinate it reads or sends is in the
+// screen's own pixels: the system scales other programs' windows to 96 DPI for
+// a program that is not aware (Windows since 8.1, Wine 10).
 //
 //   driver list                                  visible top-level windows
 //   driver wait-window TITLE CLASS [MS] [PID]     "-" matches anything; prints the handle
@@ -25,6 +28,16 @@
 #include <vector>
 
 namespace {
+
+void DeclareDpiAware() {
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 (-4), else the first version
+  // (-3); looked up at run time, as systems before Windows 10 1703 lack it.
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  const auto set = reinterpret_cast<SetContext>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+  if (set && (set(reinterpret_cast<HANDLE>(-4)) || set(reinterpret_cast<HANDLE>(-3)))) return;
+  SetProcessDPIAware();
+}
 
 std::string Utf8(const std::wstring& s) {
   if (s.empty()) return {};
@@ -162,6 +175,7 @@ int wmain(int argc, wchar_t** argv) {
     fputs("usage: driver COMMAND ...\n", stderr);
     return 2;
   }
+  DeclareDpiAware();
   const std::wstring cmd = argv[1];
   if (cmd == L"list") {
     EnumWindows(ListTop, 0);

@@ -24,12 +24,17 @@ the prefix's Wine session is ended afterwards. Session offers:
     s.wait_window(title="-", cls="-", timeout=10, pid=None) -> hwnd text or None
     s.windows() -> list of dicts of the visible top-level windows
     s.children(hwnd) -> list of dicts; s.info(hwnd) -> dict
-    s.screenshot(name) -> path of a PNG kept under build/e2e-artifacts/
+    s.screenshot(name) -> path of a PNG kept under build/e2e-artifacts/ (Wine 8, classic)
+                                or build/e2e-artifacts/wine10-themed/ and the like
+    s.wine_major                the major version of the Wine it runs on (8 or 10)
+    s.themed                    True when a visual style is active (Wine's "Light")
     s.appdata -> the roaming application-data folder (Linux path)
     s.c_drive -> the C: drive (Linux path); s.win_path(path) -> Z:\\... form
     s.set_dpi(dpi)              the system DPI (LogPixels) for the programs started after it
     s.drop(x, y, *paths)        drops files on the window under a screen point, as a file
                                 manager does (XDND); paths are Linux paths
+The environment comes from scripts/test: the host's Wine 8 with the classic
+look, then scripts/wine10 (Debian 13's Wine 10, TOLVI_WINE_THEME=light).
 relay_include sets Wine's RelayInclude (for example "user32.ExitWindowsEx;
 advapi32.*") and records WINEDEBUG=+relay for that process only; Proc.relay_lines()
 gives its "Call dll.Function(args)" lines in order, without thread ids and
@@ -68,6 +73,30 @@ class ScenarioFailure(AssertionError):
 def check(condition, message):
     if not condition:
         raise ScenarioFailure(message)
+
+
+def _wine_major():
+    """The major version of the Wine on the PATH: TOLVI_WINE_MAJOR, else what
+    `wine --version` says ("wine-10.0 (Debian 10.0~repack-6)")."""
+    if os.environ.get("TOLVI_WINE_MAJOR"):
+        return int(os.environ["TOLVI_WINE_MAJOR"])
+    out = subprocess.run(["wine", "--version"], capture_output=True, text=True, env=_wine_env()).stdout
+    m = re.match(r"wine-(\d+)", out.strip())
+    if not m:
+        sys.exit(f"e2e: cannot tell Wine's version from {out.strip()!r}")
+    return int(m.group(1))
+
+
+def _themed():
+    return bool(os.environ.get("TOLVI_WINE_THEME"))
+
+
+def _environment_name(wine_major, themed):
+    """Where a run's files go: the host's Wine 8 with the classic look keeps
+    the top folders, any other environment a folder of its own."""
+    if wine_major == 8 and not themed:
+        return ""
+    return f"wine{wine_major}-{'themed' if themed else 'classic'}"
 
 
 def _wine_env():
@@ -129,8 +158,10 @@ class Proc:
 
 
 class Session:
-    def __init__(self, build, workdir, artifacts, name):
+    def __init__(self, build, workdir, artifacts, name, wine_major, themed):
         self.build = Path(build).resolve()
+        self.wine_major = wine_major
+        self.themed = themed
         self.dir = Path(workdir)
         self.artifacts = Path(artifacts)
         self.name = name
@@ -275,12 +306,25 @@ class Session:
 
 def _xdnd_tool():
     """The XDND drag source, built for this machine on first use."""
-    tool = ROOT / "build" / "e2e-tools" / "xdnd_drop"
+    # Built for each system the runs happen on (the host, the Debian 13 root):
+    # a program built against a newer C library does not start on an older one.
+    tool = ROOT / "build" / "e2e-tools" / _system_name() / "xdnd_drop"
     source = Path(__file__).resolve().parent / "xdnd_drop.c"
     if not tool.exists() or tool.stat().st_mtime < source.stat().st_mtime:
         tool.parent.mkdir(parents=True, exist_ok=True)
         subprocess.run(["cc", "-O2", "-o", str(tool), str(source), "-lX11"], check=True)
     return tool
+
+
+def _system_name():
+    fields = {}
+    try:
+        for line in Path("/etc/os-release").read_text().splitlines():
+            k, _, v = line.partition("=")
+            fields[k] = v.strip('"')
+    except OSError:
+        pass
+    return f"{fields.get('ID', 'linux')}-{fields.get('VERSION_ID', 'unknown')}"
 
 
 def load_scenarios():
@@ -301,14 +345,19 @@ def load_scenarios():
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default=str(ROOT / "build/win64"))
-    ap.add_argument("--work", default=str(ROOT / "build/e2e"))
-    ap.add_argument("--artifacts", default=str(ROOT / "build/e2e-artifacts"))
+    ap.add_argument("--work", default="", help="default: build/e2e[-ENVIRONMENT]")
+    ap.add_argument("--artifacts", default="", help="default: build/e2e-artifacts[/ENVIRONMENT]")
     ap.add_argument("--filter", default="")
     ap.add_argument("--junit", default="")
     ap.add_argument("--keep", action="store_true", help="keep the prefixes")
     a = ap.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("e2e: needs an X display (run under xvfb-run)")
+    wine_major, themed = _wine_major(), _themed()
+    env_name = _environment_name(wine_major, themed)
+    a.work = a.work or str(ROOT / "build" / ("e2e" + (f"-{env_name}" if env_name else "")))
+    a.artifacts = a.artifacts or str(ROOT / "build" / "e2e-artifacts" / env_name)
+    print(f"e2e: Wine {wine_major}, {'themed' if themed else 'classic'}; screenshots in {a.artifacts}", flush=True)
     load_scenarios()
     work = Path(a.work).resolve()
     work.mkdir(parents=True, exist_ok=True)
@@ -323,7 +372,7 @@ def main():
         error = None
         s = None
         try:
-            s = Session(a.build, d, a.artifacts, name)
+            s = Session(a.build, d, a.artifacts, name, wine_major, themed)
             fn(s)
         except ScenarioFailure as e:
             error = str(e)
