@@ -210,6 +210,7 @@ protected:
 
 TEST_F(PictureFilesWin, IconsGiveTheirLargestImageWithItsTransparency) {
   const String path = folder.Write(u"two.ico", IconFile({{16, 0xFF0000FFu}, {32, 0x80FF0000u}, {24, 0xFF00FF00u}}));
+  view->SetBounds(0, 0, 64, 64);  // larger than the icon: a picture is kept at no more than its shown size
   LoadPictureFile(view, path);
   const TImage32& picture = view->Picture();
   ASSERT_EQ(picture.Width(), 32);

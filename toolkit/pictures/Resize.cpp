@@ -86,3 +86,101 @@ TImage32 ResizePicture(const TImage32& source, int width, int height) {
   }
   return target;
 }
+
+TPictureSize ReducedSize(TPictureSize source, TPictureSize target) {
+  if (target.Width <= 0 || target.Height <= 0) return source;
+  if (!target.Fit) return {std::min(source.Width, target.Width), std::min(source.Height, target.Height)};
+  if (source.Width <= target.Width && source.Height <= target.Height) return source;
+  // The side that meets its bound first decides; the other follows, rounded.
+  if (int64_t{source.Width} * target.Height >= int64_t{source.Height} * target.Width)
+    return {target.Width, std::max(1, static_cast<int>((int64_t{source.Height} * target.Width + source.Width / 2) /
+                                                       source.Width))};
+  return {std::max(1, static_cast<int>((int64_t{source.Width} * target.Height + source.Height / 2) / source.Height)),
+          target.Height};
+}
+
+// The plans of both axes and the running sums of the target rows that have
+// some of their source rows in and some still to come.
+struct TRowReducer::TPlan {
+  std::vector<TTaps> Across, Down;
+  std::vector<uint32_t> Reduced;  // the current source row, reduced across
+  std::vector<uint32_t> Sums;     // Ring rows of width × 4 channel sums
+  int Ring = 1;
+  int FirstOpen = 0;  // target rows [FirstOpen, NextOpen) are being summed
+  int NextOpen = 0;
+};
+
+TRowReducer::TRowReducer(int sourceWidth, int sourceHeight, int width, int height)
+    : FPlan(std::make_unique<TPlan>()), FTarget(width, height) {
+  if (width > sourceWidth || height > sourceHeight) throw Exception(u"画像の縮小先が元の画像より大きくなっています");
+  TPlan& plan = *FPlan;
+  plan.Across = PlanAxis(sourceWidth, width);
+  plan.Down = PlanAxis(sourceHeight, height);
+  plan.Reduced.resize(static_cast<size_t>(width));
+  // How many target rows one source row feeds at most: that many sums are
+  // open at once.
+  std::vector<int> open(static_cast<size_t>(sourceHeight) + 1, 0);
+  for (const TTaps& taps : plan.Down) {
+    ++open[static_cast<size_t>(taps.First)];
+    --open[static_cast<size_t>(taps.First) + taps.Weights.size()];
+  }
+  int running = 0;
+  for (int count : open) plan.Ring = std::max(plan.Ring, running += count);
+  plan.Sums.resize(static_cast<size_t>(plan.Ring) * static_cast<size_t>(width) * 4);
+}
+
+TRowReducer::~TRowReducer() = default;
+
+void TRowReducer::Put(const uint32_t* row) {
+  TPlan& plan = *FPlan;
+  const int y = FSourceRow++;
+  const int width = FTarget.Width();
+  for (int x = 0; x < width; ++x) plan.Reduced[static_cast<size_t>(x)] = Blend(row, 1, plan.Across[static_cast<size_t>(x)]);
+
+  auto sums = [&plan, width](int target) {
+    return plan.Sums.data() + static_cast<size_t>(target % plan.Ring) * static_cast<size_t>(width) * 4;
+  };
+  const int height = FTarget.Height();
+  while (plan.NextOpen < height && plan.Down[static_cast<size_t>(plan.NextOpen)].First <= y) {
+    uint32_t* s = sums(plan.NextOpen++);
+    std::fill(s, s + static_cast<size_t>(width) * 4, kOne / 2);  // rounds to nearest, as Blend
+  }
+  for (int t = plan.FirstOpen; t < plan.NextOpen; ++t) {
+    const TTaps& taps = plan.Down[static_cast<size_t>(t)];
+    const size_t k = static_cast<size_t>(y - taps.First);
+    if (k >= taps.Weights.size()) continue;
+    const uint32_t w = taps.Weights[k];
+    uint32_t* s = sums(t);
+    for (int x = 0; x < width; ++x, s += 4) {
+      const uint32_t v = plan.Reduced[static_cast<size_t>(x)];
+      for (int c = 0; c < 4; ++c) s[c] += ((v >> (8 * c)) & 0xFF) * w;
+    }
+  }
+  // Rows whose last source row this was are done, in order.
+  while (plan.FirstOpen < plan.NextOpen) {
+    const TTaps& taps = plan.Down[static_cast<size_t>(plan.FirstOpen)];
+    if (taps.First + static_cast<int>(taps.Weights.size()) - 1 > y) break;
+    const uint32_t* s = sums(plan.FirstOpen);
+    uint32_t* out = FTarget.Row(plan.FirstOpen);
+    for (int x = 0; x < width; ++x, s += 4) {
+      uint32_t pixel = 0;
+      for (int c = 0; c < 4; ++c) pixel |= std::min<uint32_t>(s[c] >> 16, 255) << (8 * c);
+      out[x] = pixel;
+    }
+    ++plan.FirstOpen;
+  }
+}
+
+TImage32 TRowReducer::Take() { return std::move(FTarget); }
+
+TImage32 ReducedToTarget(TImage32 picture, TPictureSize target) {
+  if (picture.Empty()) return picture;
+  const TPictureSize size = ReducedSize({picture.Width(), picture.Height()}, target);
+  if (size.Width == picture.Width() && size.Height == picture.Height()) return picture;
+  TRowReducer reducer(picture.Width(), picture.Height(), size.Width, size.Height);
+  for (int y = 0; y < picture.Height(); ++y) reducer.Put(picture.Row(y));
+  TImage32 reduced = reducer.Take();
+  reduced.SetHasAlpha(picture.HasAlpha());
+  reduced.SetSourceSize(picture.SourceWidth(), picture.SourceHeight());
+  return reduced;
+}
