@@ -11,7 +11,7 @@ namespace {
 // do, a low pixel limit and a small target keep each run about the headers
 // and the entropy data rather than about filling a large image: libjpeg's
 // whole-picture buffers follow the limit, the output follows the target.
-const TPictureLimits kLimits{1024, 256 * 1024};
+const TPictureLimits kLimits{1024, 64 * 1024};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,6 +7,7 @@
 #include "MessagePump.h"
 
 #include <atomic>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -212,6 +213,59 @@ TEST_F(PreviewWin, ClosingDuringTheDecodeEndsAtOnce) {
   ASSERT_EQ(::WaitForSingleObject(files.readDone, 10000), WAIT_OBJECT_0);
   ::Sleep(50);  // the worker finishes its decode with nobody to tell
   Pump();
+}
+
+}  // namespace
+
+namespace {
+
+// The view asks for its picture again when it is drawn larger than what it
+// holds (a move to a higher DPI), never enlarging what it kept.
+TEST(ImageLoadWin, ADrawnSizeLargerThanTheLoadedOneDecodesAgain) {
+  std::unique_ptr<TApplication> app;
+  if (!Application) app = std::make_unique<TApplication>();
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(50, 50, 200, 150);
+  auto* view = new TImage(&form);
+  view->SetParent(&form);
+  view->SetBounds(0, 0, 80, 45);
+  view->SetStretch(true);
+  form.Show();
+  Pump();
+  std::vector<TPictureSize> asked;
+  view->LoadPicture(
+      [&asked](TPictureSize target) {
+        asked.push_back(target);  // one decode at a time: the worker runs them in turn
+        TImage32 picture(target.Width, target.Height);
+        for (uint32_t& p : picture.Pixels()) p = 0xFF00FF00u;
+        return picture;
+      },
+      nullptr);
+  for (int i = 0; i < 2000 && view->Loading(); ++i) {
+    Pump();
+    ::Sleep(5);
+  }
+  Pump();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].Width, view->Scale(80));
+  EXPECT_EQ(view->Picture().Width(), view->Scale(80));
+
+  view->SetBounds(0, 0, 160, 90);  // drawn twice as large
+  Pump();
+  for (int i = 0; i < 2000 && view->Loading(); ++i) {
+    Pump();
+    ::Sleep(5);
+  }
+  Pump();
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].Width, view->Scale(160));
+  EXPECT_EQ(view->Picture().Width(), view->Scale(160));
+
+  view->SetBounds(0, 0, 40, 20);  // smaller: what is kept is resampled down, not decoded again
+  Pump();
+  EXPECT_FALSE(view->Loading());
+  EXPECT_EQ(asked.size(), 2u);
 }
 
 }  // namespace
