@@ -18,7 +18,7 @@
 
 namespace {
 
-struct TPngSpec {
+struct TPngShape {
   int Width, Height;
   int ColorType;  // PNG_COLOR_TYPE_*
   int BitDepth;
@@ -28,10 +28,10 @@ struct TPngSpec {
 
 // Seeded noise over a gradient, so that compression is realistic and every
 // pixel differs from its neighbours.
-std::vector<uint8_t> Samples(const TPngSpec& spec, size_t rowBytes, uint32_t seed) {
+std::vector<uint8_t> Samples(const TPngShape& shape, size_t rowBytes, uint32_t seed) {
   std::mt19937 random(seed);
-  std::vector<uint8_t> data(rowBytes * static_cast<size_t>(spec.Height));
-  for (int y = 0; y < spec.Height; ++y)
+  std::vector<uint8_t> data(rowBytes * static_cast<size_t>(shape.Height));
+  for (int y = 0; y < shape.Height; ++y)
     for (size_t i = 0; i < rowBytes; ++i)
       data[static_cast<size_t>(y) * rowBytes + i] =
           static_cast<uint8_t>((i * 255 / rowBytes + static_cast<size_t>(y) * 3) / 2 + random() % 128);
@@ -45,16 +45,16 @@ void AppendBytes(png_structp png, png_bytep data, size_t length) {
 void FlushNothing(png_structp) {}
 
 // libpng's write side, all inside one function with no C++ objects to clean up.
-bool WritePng(png_structp png, png_infop info, const TPngSpec& spec, png_bytepp rows, png_colorp palette,
+bool WritePng(png_structp png, png_infop info, const TPngShape& shape, png_bytepp rows, png_colorp palette,
               png_bytep alphas, int paletteSize) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, static_cast<png_uint_32>(spec.Width), static_cast<png_uint_32>(spec.Height), spec.BitDepth,
-               spec.ColorType, spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(shape.Width), static_cast<png_uint_32>(shape.Height), shape.BitDepth,
+               shape.ColorType, shape.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (spec.ColorType == PNG_COLOR_TYPE_PALETTE) {
+  if (shape.ColorType == PNG_COLOR_TYPE_PALETTE) {
     png_set_PLTE(png, info, palette, paletteSize);
-    if (spec.Transparency) png_set_tRNS(png, info, alphas, paletteSize, nullptr);
-  } else if (spec.Transparency) {
+    if (shape.Transparency) png_set_tRNS(png, info, alphas, paletteSize, nullptr);
+  } else if (shape.Transparency) {
     png_color_16 key{};
     key.red = key.green = key.blue = key.gray = 0;
     png_set_tRNS(png, info, nullptr, 0, &key);
@@ -66,20 +66,20 @@ bool WritePng(png_structp png, png_infop info, const TPngSpec& spec, png_bytepp 
   return true;
 }
 
-std::string MakePng(const TPngSpec& spec, uint32_t seed = 7) {
+std::string MakePng(const TPngShape& shape, uint32_t seed = 7) {
   std::string out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, AppendBytes, FlushNothing);
-  const int channels = spec.ColorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
-                       : spec.ColorType == PNG_COLOR_TYPE_RGB     ? 3
-                       : spec.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+  const int channels = shape.ColorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                       : shape.ColorType == PNG_COLOR_TYPE_RGB     ? 3
+                       : shape.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
                                                                      : 1;
-  const size_t rowBytes = (static_cast<size_t>(spec.Width) * channels * spec.BitDepth + 7) / 8;
-  std::vector<uint8_t> data = Samples(spec, rowBytes, seed);
-  std::vector<png_bytep> rows(static_cast<size_t>(spec.Height));
-  for (int y = 0; y < spec.Height; ++y) rows[static_cast<size_t>(y)] = data.data() + static_cast<size_t>(y) * rowBytes;
-  const int paletteSize = spec.ColorType == PNG_COLOR_TYPE_PALETTE ? 1 << spec.BitDepth : 0;
+  const size_t rowBytes = (static_cast<size_t>(shape.Width) * channels * shape.BitDepth + 7) / 8;
+  std::vector<uint8_t> data = Samples(shape, rowBytes, seed);
+  std::vector<png_bytep> rows(static_cast<size_t>(shape.Height));
+  for (int y = 0; y < shape.Height; ++y) rows[static_cast<size_t>(y)] = data.data() + static_cast<size_t>(y) * rowBytes;
+  const int paletteSize = shape.ColorType == PNG_COLOR_TYPE_PALETTE ? 1 << shape.BitDepth : 0;
   std::vector<png_color> palette(static_cast<size_t>(paletteSize));
   std::vector<png_byte> alphas(static_cast<size_t>(paletteSize));
   for (int i = 0; i < paletteSize; ++i) {
@@ -87,7 +87,7 @@ std::string MakePng(const TPngSpec& spec, uint32_t seed = 7) {
                                        static_cast<png_byte>(i * 91)};
     alphas[static_cast<size_t>(i)] = static_cast<png_byte>(i * 53);
   }
-  const bool written = WritePng(png, info, spec, rows.data(), palette.data(), alphas.data(), paletteSize);
+  const bool written = WritePng(png, info, shape, rows.data(), palette.data(), alphas.data(), paletteSize);
   png_destroy_write_struct(&png, &info);
   if (!written) throw std::runtime_error("the test's PNG could not be written");
   return out;
@@ -109,7 +109,7 @@ int LargestDifference(const TImage32& a, const TImage32& b) {
 TEST(DecodePngForTarget, RowByRowGivesWhatTheWholeDecodeResampledGives) {
   const struct {
     const char* Name;
-    TPngSpec Spec;
+    TPngShape Shape;
     TPictureSize Target;
   } cases[] = {
       {"rgb 8", {97, 61, PNG_COLOR_TYPE_RGB, 8}, {20, 15}},
@@ -132,14 +132,14 @@ TEST(DecodePngForTarget, RowByRowGivesWhatTheWholeDecodeResampledGives) {
       {"larger than the target: kept whole", {30, 20, PNG_COLOR_TYPE_RGB, 8}, {80, 45}},
   };
   for (const auto& c : cases) {
-    const std::string bytes = MakePng(c.Spec);
+    const std::string bytes = MakePng(c.Shape);
     const TImage32 whole = DecodePng(bytes);
-    ASSERT_EQ(whole.Width(), c.Spec.Width) << c.Name;
+    ASSERT_EQ(whole.Width(), c.Shape.Width) << c.Name;
     const TPictureSize kept = ReducedSize({whole.Width(), whole.Height()}, c.Target);
     const TImage32 expected = ResizePicture(whole, kept.Width, kept.Height);
     const TImage32 reduced = DecodePng(bytes, c.Target);
-    EXPECT_EQ(reduced.Width(), std::min(c.Spec.Width, c.Target.Width)) << c.Name;
-    EXPECT_EQ(reduced.Height(), std::min(c.Spec.Height, c.Target.Height)) << c.Name;
+    EXPECT_EQ(reduced.Width(), std::min(c.Shape.Width, c.Target.Width)) << c.Name;
+    EXPECT_EQ(reduced.Height(), std::min(c.Shape.Height, c.Target.Height)) << c.Name;
     EXPECT_EQ(LargestDifference(reduced, expected), 0) << c.Name;
     EXPECT_EQ(reduced.HasAlpha(), whole.HasAlpha()) << c.Name;
     // What the view then draws at the target is the same either way, but for
@@ -173,9 +173,9 @@ TEST(DecodePngForTarget, ATurnedPictureIsReducedToTheShownSize) {
 
 TEST(DecodePngForTarget, PeakHeapIsTheResultAndAFewRows) {
   // 2400 × 1600 RGBA: 15 MB whole; shown at 160 × 90.
-  const TPngSpec spec{2400, 1600, PNG_COLOR_TYPE_RGB_ALPHA, 8};
-  const std::string bytes = MakePng(spec);
-  const int64_t whole = int64_t{spec.Width} * spec.Height * 4;
+  const TPngShape shape{2400, 1600, PNG_COLOR_TYPE_RGB_ALPHA, 8};
+  const std::string bytes = MakePng(shape);
+  const int64_t whole = int64_t{shape.Width} * shape.Height * 4;
   {
     const THeapPeak peak;
     const TImage32 image = DecodePng(bytes, {160, 90});
@@ -186,7 +186,7 @@ TEST(DecodePngForTarget, PeakHeapIsTheResultAndAFewRows) {
   }
   {
     // Interlaced, the stored picture is held whole once, never twice.
-    const std::string interlaced = MakePng({spec.Width, spec.Height, spec.ColorType, 8, true});
+    const std::string interlaced = MakePng({shape.Width, shape.Height, shape.ColorType, 8, true});
     const THeapPeak peak;
     const TImage32 image = DecodePng(interlaced, {160, 90});
     ASSERT_EQ(image.Width(), 160);
