@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#ifndef _WIN32
-#include <system_error>
-#include <thread>
-#endif
 
 #include "forms/FormsApi.h"
 
@@ -23,30 +19,6 @@ uint32_t PictureTimerInterval(int32_t seconds) {
 }
 
 // ---- TPicturePreload -----------------------------------------------------------
-
-#ifndef _WIN32
-namespace {
-class TStdWorkerThread : public TWorkerThread {
-public:
-  explicit TStdWorkerThread(std::function<void()> work) : FThread(std::move(work)) {}
-  ~TStdWorkerThread() override {
-    if (FThread.joinable()) FThread.detach();
-  }
-  void Join() override { FThread.join(); }
-
-private:
-  std::thread FThread;
-};
-}  // namespace
-
-std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work) {
-  try {
-    return std::make_unique<TStdWorkerThread>(std::move(work));
-  } catch (const std::system_error&) {
-    return nullptr;
-  }
-}
-#endif
 
 // What the worker and the preload share; the worker's end (Join) orders its
 // writes before the preload's reads.

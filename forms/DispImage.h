@@ -12,6 +12,7 @@
 #include "toolkit/SysUtils.h"
 #include "toolkit/Types.h"
 #include "toolkit/pictures/Picture.h"
+#include "toolkit/pictures/PictureWorker.h"
 
 // The longest interval a message-loop timer takes (USER_TIMER_MAXIMUM).
 constexpr uint32_t kUserTimerMaximum = 0x7FFFFFFF;
@@ -21,19 +22,6 @@ extern const String kTaskbarClass;  // "Shell_TrayWnd"
 // `seconds` × 1000 ms as a timer interval: at least 1 ms, and at most the
 // longest interval the system accepts, instead of wrapping past 32 bits.
 uint32_t PictureTimerInterval(int32_t seconds);
-
-// A thread that runs one piece of work. Join waits for its end; destroying
-// the object lets the thread run on, watched by nobody.
-class TWorkerThread {
-public:
-  virtual ~TWorkerThread() = default;
-  virtual void Join() = 0;
-};
-
-// Starts `work` on a thread of its own; nullptr where none could be started.
-// The Windows build starts it with the system's own calls
-// (DispImageWin32.cpp), which keeps a threading runtime out of the program.
-std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work);
 
 // A picture decoded on a worker thread while the user still decides on the
 // action, for the picture window to take. The worker shares nothing with this

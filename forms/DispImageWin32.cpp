@@ -2,37 +2,7 @@
 // above every other window, with the taskbar out of the way.
 #include "forms/DispImageWin32.h"
 
-#include <process.h>
-
 #include "toolkit/pictures/Image.h"
-
-namespace {
-class TWin32WorkerThread : public TWorkerThread {
-public:
-  explicit TWin32WorkerThread(HANDLE thread) : FThread(thread) {}
-  ~TWin32WorkerThread() override { ::CloseHandle(FThread); }  // the thread runs on
-  void Join() override { ::WaitForSingleObject(FThread, INFINITE); }
-
-private:
-  HANDLE FThread;
-};
-
-unsigned __stdcall RunWork(void* data) {
-  const std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(data));
-  (*work)();  // the work catches what it raises
-  return 0;
-}
-}  // namespace
-
-std::unique_ptr<TWorkerThread> StartWorkerThread(std::function<void()> work) {
-  auto owned = std::make_unique<std::function<void()>>(std::move(work));
-  // The C runtime's own start, so that its per-thread data is set up for
-  // the decoder.
-  const auto thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, RunWork, owned.get(), 0, nullptr));
-  if (!thread) return nullptr;
-  owned.release();  // the thread's now
-  return std::make_unique<TWin32WorkerThread>(thread);
-}
 
 void LoadPictureFile(TImage* view, const String& fileName, TPictureSize target) {
   // Decoded in full before the view lets go of what it shows.
@@ -84,6 +54,14 @@ TDispImageForm::TDispImageForm(TComponent* owner, const String& pictureFile, int
 // The window is gone before this runs (the toolkit destroys a form's windows
 // first), so no message of its end reaches a half-destroyed object.
 TDispImageForm::~TDispImageForm() { RestoreTaskbar(); }
+
+// Owned by the main window, the window has no taskbar button. In a run from
+// the command line the main window is never made, so there is no owner: a
+// tool window then keeps the button away just the same.
+void TDispImageForm::CreateParams(TCreateParams& params) {
+  TForm::CreateParams(params);
+  if (!params.WndParent) params.ExStyle |= WS_EX_TOOLWINDOW;
+}
 
 void TDispImageForm::WndProc(TMessage& message) {
   TForm::WndProc(message);

@@ -33,6 +33,7 @@ public:
   TTimer* Timer1 = nullptr;
 
 protected:
+  void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
 
   void HostSetSize(int32_t width, int32_t height) override;

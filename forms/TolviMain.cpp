@@ -64,11 +64,15 @@ void TTolviMainCore::RunExitSequence() {
   const String caption = ExitModeCaption(RunSettings.ExitMode);
   auto pictureShown = [] { return RunSettings.PictureTime > 0 && FileExists(RunSettings.PictureFile); };
 
-  // The picture is decoded while the box waits for the user; any way out
-  // but Yes drops it without waiting.
+  // The picture is decoded on the worker while the box waits for the user;
+  // any way out but Yes drops it without waiting. This thread does not look
+  // at the file before the box: a picture on a drive that does not answer
+  // must not keep the box from coming up. Whether it exists is asked after
+  // Yes, and decides whether the picture is shown.
   std::unique_ptr<TPicturePreload> preload;
   if (RunSettings.ShowConfirm) {
-    if (pictureShown()) preload = HostPreloadPicture(RunSettings.PictureFile);
+    if (RunSettings.PictureTime > 0 && !RunSettings.PictureFile.empty())
+      preload = HostPreloadPicture(RunSettings.PictureFile);
     TMsgBoxOptions options;
     options.Buttons = {{kIdYes, u"はい(&Y)"}, {kIdNo, u"いいえ(&N)"}};
     options.EscapeResult = kIdNo;

@@ -247,7 +247,16 @@ void TTolviMainForm::HostSetTimeControlsEnabled(bool enabled) {
   LblStartTime->SetEnabled(enabled);
 }
 
-void TTolviMainForm::HostLoadPreview(const String& fileName) { LoadPictureFile(Image1, fileName); }
+// Decoded on the worker for the view's size at the window's DPI; the window
+// shows without waiting for it. A failure is raised when it is known, from
+// the view's handling of the result, and reaches the general error report as
+// any handler's error does; the view keeps what it had.
+void TTolviMainForm::HostLoadPreview(const String& fileName) {
+  // A window that is never shown (an action from the command line, whose
+  // sequence has already run) has no preview to draw.
+  if (Application && !Application->ShowMainForm()) return;
+  Image1->LoadPicture([fileName](TPictureSize target) { return DecodePictureFile(fileName, target); }, nullptr);
+}
 
 void TTolviMainForm::HostClearPreview() { Image1->ClearPicture(); }
 

@@ -9,6 +9,36 @@
 namespace {
 
 constexpr int kPreviewId = 0x5101;
+// Posted to the hook dialog by the worker: the preview of generation WParam is done.
+constexpr UINT kPreviewReady = WM_APP + 0x3F11;
+
+// Where the picture goes in the pane: inside its sunken edge, above the line
+// of text that gives the size.
+RECT PictureArea(HWND pane, HDC dc, RECT r, RECT* text) {
+  ::InflateRect(&r, -::GetSystemMetrics(SM_CXEDGE) - 2, -::GetSystemMetrics(SM_CYEDGE) - 2);
+  TSelectObject font(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(::GetParent(pane), WM_GETFONT, 0, 0)));
+  TEXTMETRICW tm{};
+  ::GetTextMetricsW(dc, &tm);
+  if (text) *text = RECT{r.left, r.bottom - tm.tmHeight, r.right, r.bottom};
+  r.bottom -= tm.tmHeight + 2;
+  return r;
+}
+
+// Premultiplied colours over `background`: colour + background × (1 − alpha).
+std::vector<uint32_t> Composed(const TImage32& image, COLORREF background) {
+  std::vector<uint32_t> out(image.Pixels().begin(), image.Pixels().end());
+  const uint32_t bg[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
+  for (uint32_t& pixel : out) {
+    const uint32_t rest = 255 - (pixel >> 24);
+    uint32_t composed = 0xFF000000u;
+    for (int c = 0; c < 3; ++c) {
+      const uint32_t value = ((pixel >> (8 * c)) & 0xFF) + (bg[c] * rest + 127) / 255;
+      composed |= (value > 255 ? 255 : value) << (8 * c);
+    }
+    pixel = composed;
+  }
+  return out;
+}
 
 // The window that dialogs belong to when no owner is given.
 HWND DefaultOwner() {
@@ -135,13 +165,20 @@ UINT_PTR TOpenPictureDialog::HookMessage(HWND hook, UINT msg, WPARAM wparam, LPA
   switch (msg) {
     case WM_INITDIALOG:
       FPreview = ::GetDlgItem(hook, kPreviewId);
+      FWorker.SetReady([hook](uint64_t generation) { ::PostMessageW(hook, kPreviewReady, generation, 0); });
       ShowPreview(String());
       break;
     case WM_DESTROY:
+      // Nothing more is posted to the dialog; a decode under way ends on its own.
+      FWorker.SetReady(nullptr);
+      FWorker.Cancel();
       FPreview = nullptr;
       FImage = TImage32();
       FPreviewText.clear();
       break;
+    case kPreviewReady:
+      PreviewReady(static_cast<uint64_t>(wparam));
+      return TRUE;
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
       if (item->CtlID != kPreviewId) break;
@@ -166,40 +203,52 @@ UINT_PTR TOpenPictureDialog::HookMessage(HWND hook, UINT msg, WPARAM wparam, LPA
   return TOpenDialog::HookMessage(hook, msg, wparam, lparam);
 }
 
+// The file is not looked at here: a folder, a missing file or a drive that
+// does not answer fails or waits on the worker, never in the dialog.
 void TOpenPictureDialog::ShowPreview(const String& fileName) {
   FImage = TImage32();
   FPreviewText.clear();
-  const DWORD attributes = fileName.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(W(fileName));
-  if (FLoader && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    RECT r{};
-    if (FPreview) ::GetClientRect(FPreview, &r);
-    try {
-      FImage = FLoader(fileName, TPictureSize{std::max<int>(1, r.right), std::max<int>(1, r.bottom)});
-    } catch (...) {
-      // A file that is no picture, or a damaged one: the pane stays blank.
-      FImage = TImage32();
+  if (FLoader && !fileName.empty()) {
+    TPictureSize target{1, 1, true};
+    if (FPreview) {
+      RECT client{};
+      ::GetClientRect(FPreview, &client);
+      const HDC dc = ::GetDC(FPreview);
+      const RECT area = PictureArea(FPreview, dc, client, nullptr);
+      ::ReleaseDC(FPreview, dc);
+      target.Width = std::max<int>(1, area.right - area.left);
+      target.Height = std::max<int>(1, area.bottom - area.top);
     }
-    if (!FImage.Empty())
-      FPreviewText = IntToStr(FImage.Width()) + u" × " + IntToStr(FImage.Height());
+    FWorker.Start([loader = FLoader, fileName, target] { return loader(fileName, target); });
+  } else {
+    FWorker.Cancel();
   }
+  if (FPreview) ::InvalidateRect(FPreview, nullptr, TRUE);
+}
+
+void TOpenPictureDialog::PreviewReady(uint64_t generation) {
+  TImage32 picture;
+  std::exception_ptr error;
+  if (!FWorker.Take(generation, picture, error)) return;  // superseded
+  // A file that is no picture, or a damaged one: the pane stays blank.
+  if (error || picture.Empty()) return;
+  FImage = std::move(picture);
+  FPreviewText = IntToStr(FImage.SourceWidth()) + u" × " + IntToStr(FImage.SourceHeight());
   if (FPreview) ::InvalidateRect(FPreview, nullptr, TRUE);
 }
 
 void TOpenPictureDialog::DrawPreview(const DRAWITEMSTRUCT& item) {
   const HDC dc = item.hDC;
-  RECT r = item.rcItem;
-  TBrushHandle back(::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE)));
-  ::FillRect(dc, &r, back.Get());
-  ::DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
-  ::InflateRect(&r, -::GetSystemMetrics(SM_CXEDGE) - 2, -::GetSystemMetrics(SM_CYEDGE) - 2);
-  // A line of text at the bottom: the size in pixels.
-  TSelectObject font(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(::GetParent(item.hwndItem), WM_GETFONT, 0, 0)));
-  TEXTMETRICW tm{};
-  ::GetTextMetricsW(dc, &tm);
-  RECT text{r.left, r.bottom - tm.tmHeight, r.right, r.bottom};
-  r.bottom = text.top - 2;
+  const COLORREF background = ::GetSysColor(COLOR_BTNFACE);
+  RECT client = item.rcItem;
+  TBrushHandle back(::CreateSolidBrush(background));
+  ::FillRect(dc, &client, back.Get());
+  ::DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
+  RECT text{};
+  const RECT r = PictureArea(item.hwndItem, dc, client, &text);
   if (FImage.Empty() || r.right <= r.left || r.bottom <= r.top) return;
-  // Shrunk to fit (never enlarged), aspect ratio kept, centred.
+  // Shrunk to fit (never enlarged), aspect ratio kept, centred. The worker
+  // decoded it for this area, so it is normally drawn as it is.
   const int areaW = r.right - r.left, areaH = r.bottom - r.top;
   int w = FImage.Width(), h = FImage.Height();
   if (w > areaW || h > areaH) {
@@ -212,6 +261,8 @@ void TOpenPictureDialog::DrawPreview(const DRAWITEMSTRUCT& item) {
     }
   }
   const int x = r.left + (areaW - w) / 2, y = r.top + (areaH - h) / 2;
+  // Transparent parts show the pane's own colour.
+  const std::vector<uint32_t> pixels = FImage.HasAlpha() ? Composed(FImage, background) : std::vector<uint32_t>();
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = FImage.Width();
@@ -220,8 +271,9 @@ void TOpenPictureDialog::DrawPreview(const DRAWITEMSTRUCT& item) {
   bi.bmiHeader.biBitCount = 32;
   ::SetStretchBltMode(dc, HALFTONE);
   ::SetBrushOrgEx(dc, 0, 0, nullptr);
-  ::StretchDIBits(dc, x, y, w, h, 0, 0, FImage.Width(), FImage.Height(), FImage.Row(0), &bi, DIB_RGB_COLORS,
-                  SRCCOPY);
+  ::StretchDIBits(dc, x, y, w, h, 0, 0, FImage.Width(), FImage.Height(), pixels.empty() ? FImage.Row(0) : pixels.data(),
+                  &bi, DIB_RGB_COLORS, SRCCOPY);
+  TSelectObject font(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(::GetParent(item.hwndItem), WM_GETFONT, 0, 0)));
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
   ::DrawTextW(dc, W(FPreviewText), -1, &text, DT_CENTER | DT_SINGLELINE | DT_VCENTER);

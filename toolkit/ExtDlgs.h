@@ -6,6 +6,7 @@
 
 #include "toolkit/Controls.h"
 #include "toolkit/pictures/Picture.h"
+#include "toolkit/pictures/PictureWorker.h"
 
 enum TOpenOption : uint32_t {
   ofHideReadOnly = 1,   // no "read only" check box
@@ -60,24 +61,30 @@ private:
 };
 
 // Decodes a picture file for a preview of about `target` pixels; raises any
-// error (the preview then stays blank).
+// error (the preview then stays blank). It runs on the worker thread.
 using TPreviewLoader = std::function<TImage32(const String& fileName, TPictureSize target)>;
 
 // The open dialog with a preview pane beside the list: the picture under the
-// selection, shrunk to fit with its aspect ratio kept, and its size in
-// pixels; blank for a folder, a non-picture or a damaged file. Browsing never
-// shows an error box.
+// selection, shrunk to fit with its aspect ratio kept and composed over the
+// pane's colour, and its size in pixels; blank for a folder, a non-picture or
+// a damaged file. Browsing never shows an error box, and never waits for a
+// picture: each is decoded on the worker (TPictureWorker) for the pane's size
+// and drawn when it arrives; a newer selection supersedes it.
 class TOpenPictureDialog : public TOpenDialog {
 public:
   explicit TOpenPictureDialog(TComponent* owner = nullptr);
   void SetLoader(TPreviewLoader loader) { FLoader = std::move(loader); }
   // What a selection shows: the dialog calls it on every change of the
-  // selection; an empty name clears the pane.
+  // selection; an empty name clears the pane. The picture follows once it
+  // is decoded.
   void ShowPreview(const String& fileName);
   // The preview pane's window while the dialog is open.
   HWND PreviewWindow() const { return FPreview; }
-  // The pane's text: "width × height" of the picture shown, else empty.
+  // The pane's text: "width × height" of the picture shown (its size in the
+  // file), else empty.
   const String& PreviewText() const { return FPreviewText; }
+  // True while the selected picture is still being decoded.
+  bool PreviewLoading() { return FWorker.Busy(); }
 
 protected:
   const void* CustomTemplate() override;
@@ -85,7 +92,9 @@ protected:
 
 private:
   void DrawPreview(const DRAWITEMSTRUCT& item);
+  void PreviewReady(uint64_t generation);
   TPreviewLoader FLoader;
+  TPictureWorker FWorker;
   std::vector<DWORD> FTemplate;
   HWND FPreview = nullptr;
   TImage32 FImage;

@@ -12,18 +12,27 @@ std::function<uintptr_t()>& BoxOwner() {
 void CloseSearch(uintptr_t search) { SystemPlatform().FindClose(search); }
 using TSearchHandle = THandleGuard<TValueHandleTraits<uintptr_t, kInvalidHandleValue, CloseSearch>>;
 
+// Whether a directory search would take part of the name as a pattern. The
+// "\\?\" that starts a long path (\\?\C:\... and \\?\UNC\...) is
+// not one: the system takes the rest of the name as it is written.
+bool HasWildcards(StringView fileName) {
+  if (fileName.starts_with(u"\\\\?\\")) fileName.remove_prefix(4);
+  return fileName.find_first_of(u"*?") != StringView::npos;
+}
+
 }  // namespace
 
 bool FileExists(const String& fileName) {
-  // A search would take wildcards as patterns and find some other file.
-  if (fileName.empty() || fileName.find_first_of(u"*?") != String::npos) return false;
+  if (fileName.empty()) return false;
   SystemApi& api = SystemPlatform();
   const uint32_t attributes = api.GetFileAttributesW(fileName);
   if (attributes != kInvalidFileAttributes) return (attributes & kFileAttributeDirectory) == 0;
   const uint32_t error = api.GetLastError();
   if (error == kErrorFileNotFound || error == kErrorPathNotFound || error == kErrorInvalidName) return false;
   // The attribute query fails on a file that is held open without sharing;
-  // a directory search still lists it.
+  // a directory search still lists it. A search would take wildcards as
+  // patterns and find some other file.
+  if (HasWildcards(fileName)) return false;
   TFindData data;
   const TSearchHandle search(api.FindFirstFileW(fileName, data));
   if (!search) return false;

@@ -207,25 +207,49 @@ TEST_F(ExitSequenceTest, CancelledPictureEndsWithoutAction) {
 }
 
 TEST_F(ExitSequenceTest, NoPictureWindowWithoutAFileOrWithoutTime) {
+  // A name with a time is handed to the worker unlooked-at; only after Yes
+  // does the test for the file decide that no picture is shown.
   struct Case {
     const char* name;
     String file;
     int32_t time;
+    bool preloaded;
   } cases[] = {
-      {"time 0", kPicture, 0},
-      {"negative time", kPicture, -5},
-      {"no file named", u"", 3},
-      {"missing file", u"C:\\Pictures\\Gone.jpg", 3},
-      {"a folder", u"C:\\Pictures", 3},
-      {"a wildcard", u"C:\\Pictures\\*.jpg", 3},
+      {"time 0", kPicture, 0, false},
+      {"negative time", kPicture, -5, false},
+      {"no file named", u"", 3, false},
+      {"missing file", u"C:\\Pictures\\Gone.jpg", 3, true},
+      {"a folder", u"C:\\Pictures", 3, true},
+      {"a wildcard", u"C:\\Pictures\\*.jpg", 3, true},
   };
   forms.AddFile(kPicture);
   forms.AddFolder(u"C:\\Pictures");
   for (const Case& c : cases) {
     RunSettings.PictureFile = c.file;
     RunSettings.PictureTime = c.time;
-    EXPECT_EQ(Run(), (Calls{"Hide", kAskShutdown, "ExitWindowsEx(0x9,0x0)", "Terminate"})) << c.name;
+    Calls expected{"Hide", kAskShutdown, "ExitWindowsEx(0x9,0x0)", "Terminate"};
+    if (c.preloaded) expected.insert(expected.begin() + 1, "Preload");
+    EXPECT_EQ(Run(), expected) << c.name;
   }
+}
+
+TEST_F(ExitSequenceTest, ThePicturesFileIsLookedAtOnlyAfterYes) {
+  forms.AddFile(kPicture);
+  RunSettings.PictureFile = kPicture;
+  RunSettings.PictureTime = 1;
+  const std::string query = "GetFileAttributesW(" + ToUtf8(kPicture) + ")";
+  forms.calls.clear();
+  main.RunExitSequence();
+  const auto box = std::find(forms.calls.begin(), forms.calls.end(), kAskShutdown);
+  const auto looked = std::find(forms.calls.begin(), forms.calls.end(), query);
+  ASSERT_NE(looked, forms.calls.end());
+  EXPECT_LT(box, looked) << "the box comes first";
+
+  // After No the file is never looked at by this thread.
+  forms.answers = {kIdNo};
+  forms.calls.clear();
+  main.RunExitSequence();
+  EXPECT_EQ(std::count(forms.calls.begin(), forms.calls.end(), query), 0);
 }
 
 TEST_F(ExitSequenceTest, HibernationWithoutItsFileShowsTheNoticeAndHidesNothing) {
@@ -318,6 +342,38 @@ TEST_P(HiberFileTest, LooksAtTheRootOfTheWindowsDrive) {
   EXPECT_EQ(HiberFileExists(), c.exists);
   EXPECT_EQ(forms.calls, c.queries);
   EXPECT_TRUE(forms.openSearches.empty()) << "a search handle was left open";
+}
+
+// Long-path names name files, not patterns: the wildcard guard applies only
+// where a directory search would read the name as one.
+TEST(FileExists, LongPathNamesAreNamesAndOnlyTheSearchRefusesWildcards) {
+  const struct {
+    const char* name;
+    String file;
+    uint32_t attributeError;  // 0: the query answers
+    bool exists;
+    bool searched;
+  } cases[] = {
+      {"long path", u"\\\\?\\C:\\pics\\End.jpg", 0, true, false},
+      {"long UNC path", u"\\\\?\\UNC\\server\\share\\End.jpg", 0, true, false},
+      {"long path held open", u"\\\\?\\C:\\pics\\End.jpg", 32, true, true},
+      {"long path, a wildcard held open", u"\\\\?\\C:\\pics\\E?d.jpg", 32, false, false},
+      {"a wildcard held open", u"C:\\pics\\*.jpg", 32, false, false},
+      {"plain name held open", u"C:\\pics\\End.jpg", 32, true, true},
+  };
+  for (const auto& c : cases) {
+    FakeFormsApi forms;
+    forms.AddFile(c.file);
+    if (c.attributeError) forms.files[c.file].attributeError = c.attributeError;
+    EXPECT_EQ(FileExists(c.file), c.exists) << c.name;
+    const bool searched =
+        std::any_of(forms.calls.begin(), forms.calls.end(), [](const std::string& call) { return call.rfind("FindFirstFileW", 0) == 0; });
+    EXPECT_EQ(searched, c.searched) << c.name;
+    EXPECT_TRUE(forms.openSearches.empty()) << c.name;
+  }
+  FakeFormsApi forms;
+  EXPECT_FALSE(FileExists(u"")) << "no name";
+  EXPECT_TRUE(forms.calls.empty());
 }
 
 const char* kQueryC = "GetFileAttributesW(C:\\Hiberfil.sys)";

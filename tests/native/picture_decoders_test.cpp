@@ -199,6 +199,10 @@ TEST(DecodePng, TheExifOrientationTurnsThePictureAsItIsDecoded) {
   EXPECT_TRUE(SameImage(DecodePng(ReadFixture("png_orient_6_interlaced_long.png")), ReadReference("png_orient_6.pam")));
 }
 
+TImage32 DecodeWholePng(std::string_view bytes, const TPictureLimits& limits) { return DecodePng(bytes, {}, limits); }
+// The row-by-row path for a small target meets the same damage the same way.
+TImage32 DecodeSmallPng(std::string_view bytes, const TPictureLimits& limits) { return DecodePng(bytes, {2, 2}, limits); }
+
 TEST(DecodePng, DamagedFilesGiveLibpngsOwnMessageOrOurs) {
   const char* truncated = "PNG 画像のデータが途中で切れています";
   const TErrorCase cases[] = {
@@ -214,11 +218,13 @@ TEST(DecodePng, DamagedFilesGiveLibpngsOwnMessageOrOurs) {
       {"png_err_huge_scal.png", truncated, 1 * MiB},
       {"png_err_huge_scal_2g.png", truncated, 1 * MiB},
   };
-  for (const auto& c : cases) ExpectRefused(DecodePng, c);
-  // Whatever zlib says about a broken stream, it is said about the image data.
-  EXPECT_THAT(ErrorOf(DecodePng, ReadFixture("png_err_zlib.png")), testing::StartsWith("IDAT: "));
-  EXPECT_EQ(ErrorOf(DecodePng, ReadFixture("bmp_info_24.bmp")), "Not a PNG file");
-  EXPECT_EQ(ErrorOf(DecodePng, ""), "PNG 画像のデータが途中で切れています");
+  for (auto* decode : {DecodeWholePng, DecodeSmallPng}) {
+    for (const auto& c : cases) ExpectRefused(decode, c);
+    // Whatever zlib says about a broken stream, it is said about the image data.
+    EXPECT_THAT(ErrorOf(decode, ReadFixture("png_err_zlib.png")), testing::StartsWith("IDAT: "));
+    EXPECT_EQ(ErrorOf(decode, ReadFixture("bmp_info_24.bmp")), "Not a PNG file");
+    EXPECT_EQ(ErrorOf(decode, ""), "PNG 画像のデータが途中で切れています");
+  }
 }
 
 }  // namespace

@@ -210,6 +210,7 @@ protected:
 
 TEST_F(PictureFilesWin, IconsGiveTheirLargestImageWithItsTransparency) {
   const String path = folder.Write(u"two.ico", IconFile({{16, 0xFF0000FFu}, {32, 0x80FF0000u}, {24, 0xFF00FF00u}}));
+  view->SetBounds(0, 0, 64, 64);  // larger than the icon: a picture is kept at no more than its shown size
   LoadPictureFile(view, path);
   const TImage32& picture = view->Picture();
   ASSERT_EQ(picture.Width(), 32);
@@ -517,6 +518,9 @@ TEST_F(PictureWindowWin, CoversTheScreenAboveEverythingAndClosesOnTheTimer) {
   EXPECT_TRUE(style & WS_POPUP);
   EXPECT_FALSE(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
   EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+  // No main window owns it here, as in a run from the command line: a tool
+  // window, so that it gets no taskbar button of its own.
+  EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
   EXPECT_EQ(form->Image1->Picture().Width(), 32);
   // One second from activation, then the half-second pause.
   EXPECT_GE(seconds, 1.4);

@@ -3,10 +3,20 @@
 // (ResizePicture), so a large photo shown small keeps its detail instead of
 // dropping pixels; a picture with transparency is composed over the view's
 // colour. The result is kept for the next paint of the same size.
+//
+// A picture can also be loaded in the background (LoadPicture): it is decoded
+// on the worker thread for the size the view is drawn at, and shown when it
+// arrives; until then the view shows what it showed before, or its background.
 #pragma once
+
+#include <functional>
 
 #include "toolkit/Controls.h"
 #include "toolkit/pictures/Picture.h"
+#include "toolkit/pictures/PictureWorker.h"
+
+// Posted to the view by the worker: the decode of generation WParam is done.
+constexpr UINT CM_PICTUREREADY = WM_APP + 0x3F10;
 
 class TImage : public TWinControl {
 public:
@@ -18,8 +28,23 @@ public:
   void SetStretch(bool value);
 
   const TImage32& Picture() const { return FPicture; }
+  // Shows `picture` at once; a background load still under way is dropped.
   void SetPicture(TImage32 picture);
   void ClearPicture() { SetPicture(TImage32()); }
+
+  // Decodes a picture for the view's drawn size.
+  using TSizedDecode = std::function<TImage32(TPictureSize target)>;
+  // What a background load that failed reports, on the view's thread, at
+  // the point it would have shown the picture; without one the error is
+  // raised there, for the general error report. The view keeps what it had.
+  using TLoadFailed = std::function<void(const Exception& error)>;
+  // Starts `decode` on the worker for DrawTarget(), superseding any load
+  // under way; the picture replaces the shown one when it arrives. The view
+  // keeps `decode` and calls it again when it is later drawn larger than
+  // what it holds (a change of DPI), so it never holds more than it shows.
+  void LoadPicture(TSizedDecode decode, TLoadFailed failed);
+  // True while a background load has not arrived.
+  bool Loading() { return FWorker.Busy(); }
 
   // The size in pixels a picture would be drawn at: the view's own size when
   // stretched, otherwise none (the picture's own size). A decoder given this
@@ -28,9 +53,13 @@ public:
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateHandleDone() override;
+  void HandleDestroyed() override;
   void WndProc(TMessage& message) override;
 
 private:
+  void StartLoad();
+  void PictureReady(uint64_t generation);
   void Paint(HDC dc);
   // The picture at the size it is shown, over the background, made once for
   // each size and colour.
@@ -39,6 +68,10 @@ private:
   COLORREF Background() const;
 
   TImage32 FPicture;
+  TPictureWorker FWorker;
+  TSizedDecode FDecode;  // the source of a loaded picture, for a larger size
+  TLoadFailed FFailed;
+  TPictureSize FLoadedFor;  // the target the picture was decoded for
   bool FStretch = false;
   TBitmapHandle FRendered;
   int FRenderedWidth = 0, FRenderedHeight = 0;

@@ -1,5 +1,6 @@
 #include "toolkit/pictures/Image.h"
 
+#include <new>
 #include <vector>
 
 #include "toolkit/pictures/Resize.h"
@@ -19,6 +20,55 @@ void TImage::SetStretch(bool value) {
 }
 
 void TImage::SetPicture(TImage32 picture) {
+  FWorker.Cancel();
+  FDecode = nullptr;
+  FFailed = nullptr;
+  FPicture = std::move(picture);
+  DropRendered();
+  Invalidate();
+}
+
+void TImage::LoadPicture(TSizedDecode decode, TLoadFailed failed) {
+  FDecode = std::move(decode);
+  FFailed = std::move(failed);
+  StartLoad();
+}
+
+void TImage::StartLoad() {
+  FLoadedFor = DrawTarget();
+  FWorker.Start([decode = FDecode, target = FLoadedFor] { return decode(target); });
+}
+
+// The worker posts to the window it has; a result that came before the
+// window was made is announced once it is.
+void TImage::CreateHandleDone() {
+  TWinControl::CreateHandleDone();
+  const HWND wnd = Handle();
+  FWorker.SetReady([wnd](uint64_t generation) { ::PostMessageW(wnd, CM_PICTUREREADY, generation, 0); });
+}
+
+void TImage::HandleDestroyed() {
+  FWorker.SetReady(nullptr);
+  TWinControl::HandleDestroyed();
+}
+
+void TImage::PictureReady(uint64_t generation) {
+  TImage32 picture;
+  std::exception_ptr error;
+  if (!FWorker.Take(generation, picture, error)) return;  // superseded, or taken already
+  if (error) {
+    // Without a handler the error leaves this message's handling and reaches
+    // the general error report, as one raised by any other handler does.
+    if (!FFailed) std::rethrow_exception(error);
+    try {
+      std::rethrow_exception(error);
+    } catch (const Exception& e) {
+      FFailed(e);
+    } catch (const std::bad_alloc&) {
+      FFailed(Exception(u"画像を読み込むためのメモリが足りません"));
+    }
+    return;
+  }
   FPicture = std::move(picture);
   DropRendered();
   Invalidate();
@@ -57,8 +107,16 @@ void TImage::WndProc(TMessage& message) {
       if (FStretch) {
         DropRendered();
         Invalidate();
+        // Drawn larger than the picture was decoded for (a change of DPI):
+        // decoded again from its source, not enlarged from what is kept.
+        const TPictureSize now = DrawTarget();
+        if (FDecode && (now.Width > FLoadedFor.Width || now.Height > FLoadedFor.Height)) StartLoad();
       }
       break;
+    case CM_PICTUREREADY:
+      PictureReady(static_cast<uint64_t>(message.WParam));
+      message.Result = 0;
+      return;
     default:
       break;
   }

@@ -224,5 +224,8 @@ TImage32 DecodeJpeg(std::string_view bytes, TPictureSize target, const TPictureL
     if (!JpegDecode(s, rows, &oriented)) throw failed();
   }
   if (s->Info.out_color_space == JCS_CMYK) CmykToRgb(image, s->Info.saw_Adobe_marker);
+  const int sourceWidth = static_cast<int>(s->Info.image_width), sourceHeight = static_cast<int>(s->Info.image_height);
+  if (swaps) image.SetSourceSize(sourceHeight, sourceWidth);
+  else image.SetSourceSize(sourceWidth, sourceHeight);
   return image;
 }

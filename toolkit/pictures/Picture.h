@@ -32,6 +32,15 @@ public:
   bool HasAlpha() const noexcept { return FHasAlpha; }
   void SetHasAlpha(bool value) noexcept { FHasAlpha = value; }
 
+  // The size of the picture in its file, as it is meant to be seen: larger
+  // than this one's own when it was decoded smaller for a target.
+  int SourceWidth() const noexcept { return FSourceWidth ? FSourceWidth : FWidth; }
+  int SourceHeight() const noexcept { return FSourceHeight ? FSourceHeight : FHeight; }
+  void SetSourceSize(int width, int height) noexcept {
+    FSourceWidth = width;
+    FSourceHeight = height;
+  }
+
   uint32_t* Row(int y) noexcept { return FPixels.get() + static_cast<size_t>(y) * FWidth; }
   const uint32_t* Row(int y) const noexcept { return FPixels.get() + static_cast<size_t>(y) * FWidth; }
   uint32_t Pixel(int x, int y) const noexcept { return Row(y)[x]; }
@@ -43,6 +52,7 @@ private:
 
   int FWidth = 0;
   int FHeight = 0;
+  int FSourceWidth = 0, FSourceHeight = 0;  // 0: this picture's own
   bool FHasAlpha = false;
   std::unique_ptr<uint32_t[]> FPixels;  // move-only: a picture is never copied by accident
 };
@@ -56,10 +66,12 @@ struct TPictureLimits {
 };
 
 // The size a picture will be shown at. A side of 0 means no target: the
-// picture's own size.
+// picture's own size. Fit: shown within it with its aspect ratio kept, rather
+// than stretched over it.
 struct TPictureSize {
   int Width = 0;
   int Height = 0;
+  bool Fit = false;
 };
 
 // Raises the size-limit error unless 1 ≤ width, height ≤ MaxSide and
@@ -71,8 +83,12 @@ void CheckPictureSize(int64_t width, int64_t height, const TPictureLimits& limit
 TImage32 DecodeBmp(std::string_view bytes, const TPictureLimits& limits = {});
 
 // PNG: every colour type and bit depth, palette transparency, Adam7; 16-bit
-// samples are rounded to 8 bits.
-TImage32 DecodePng(std::string_view bytes, const TPictureLimits& limits = {});
+// samples are rounded to 8 bits. With a target, each side larger than the
+// target's is reduced to it while the rows are read (ResizePicture's
+// averaging), so a large picture shown small is never held whole; only an
+// interlaced one, whose passes each cover the whole picture, is read whole
+// first. A side no larger than the target's keeps its size.
+TImage32 DecodePng(std::string_view bytes, TPictureSize target = {}, const TPictureLimits& limits = {});
 
 // JPEG: grey, YCbCr, RGB, CMYK and YCCK; baseline and progressive. With a
 // target, the picture is decoded at the smallest DCT scale n/8 whose result is

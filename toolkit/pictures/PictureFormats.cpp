@@ -3,6 +3,7 @@
 #include <array>
 
 #include "toolkit/SystemApi.h"
+#include "toolkit/pictures/Resize.h"
 
 #ifdef _WIN32
 #include "toolkit/pictures/PlatformPicture.h"
@@ -43,12 +44,12 @@ std::string ReadPictureBytes(const String& fileName) {
   throw Exception(Format(u"画像ファイル「%s」を読み込めません。(%s)", {fileName, reason}));
 }
 
-TImage32 Decode(const TPictureFormat& format, std::string_view bytes, TPictureSize target,
-                const TPictureLimits& limits) {
+TImage32 DecodeAny(const TPictureFormat& format, std::string_view bytes, TPictureSize target,
+                   const TPictureLimits& limits) {
   switch (format.Decoder) {
     case TPictureDecoder::Bmp: return DecodeBmp(bytes, limits);
     case TPictureDecoder::Jpeg: return DecodeJpeg(bytes, target, limits);
-    case TPictureDecoder::Png: return DecodePng(bytes, limits);
+    case TPictureDecoder::Png: return DecodePng(bytes, target, limits);
     default: break;
   }
 #ifdef _WIN32
@@ -56,6 +57,13 @@ TImage32 Decode(const TPictureFormat& format, std::string_view bytes, TPictureSi
 #else
   throw Exception(UnsupportedPictureMessage(format.Extension));  // not in this build's table
 #endif
+}
+
+// Whatever a decoder gives beyond the target (a JPEG's DCT scale covers it,
+// a bitmap comes whole) is reduced to it, so only what is shown is kept.
+TImage32 Decode(const TPictureFormat& format, std::string_view bytes, TPictureSize target,
+                const TPictureLimits& limits) {
+  return ReducedToTarget(DecodeAny(format, bytes, target, limits), target);
 }
 
 }  // namespace

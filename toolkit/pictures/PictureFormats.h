@@ -56,8 +56,9 @@ String PictureFilterMask(TPictureUse use);
 
 // Decodes a picture held in `bytes`, the decoder chosen by `extension` (with
 // or without its dot, in any case) among the picture window's formats.
-// Raises the extension message for any other extension. The target only
-// matters to JPEG (see DecodeJpeg) and to metafiles (drawn at that size).
+// Raises the extension message for any other extension. With a target, a
+// side larger than the target's is reduced to it (JPEG and PNG while they
+// decode, see DecodeJpeg and DecodePng; metafiles are drawn at that size).
 TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSize target = {},
                        const TPictureLimits& limits = {});
 

@@ -4,6 +4,7 @@
 // after they have returned does a C++ exception leave this file.
 #include <png.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "toolkit/pictures/Alpha.h"
 #include "toolkit/pictures/Orientation.h"
 #include "toolkit/pictures/Picture.h"
+#include "toolkit/pictures/Resize.h"
 
 namespace {
 
@@ -99,6 +101,38 @@ bool ReadRows(png_structp png, png_bytep row, int height, TOrientedRows* oriente
   return true;
 }
 
+// Where the rows of a reduced decode go: each read into Row, premultiplied
+// there, then handed to the reducer.
+struct TPngRows {
+  uint32_t* Row;
+  int Width;
+  TRowReducer* Reducer;
+  bool* Translucent;
+};
+
+// Premultiplies one row in place; the reducer averages premultiplied colours.
+void Premultiplied(TPngRows* sink) {
+  for (int x = 0; x < sink->Width; ++x) {
+    uint32_t& pixel = sink->Row[x];
+    if (pixel < 0xFF000000u) {
+      pixel = Premultiply(pixel);
+      *sink->Translucent = true;
+    }
+  }
+}
+
+// A picture without interlacing, one row at a time into the reducer. The
+// reducer allocates nothing after its construction, so nothing here can throw.
+bool ReadReducedRows(png_structp png, int height, TPngRows* sink) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  for (int y = 0; y < height; ++y) {
+    png_read_row(png, reinterpret_cast<png_bytep>(sink->Row), nullptr);
+    Premultiplied(sink);
+    sink->Reducer->Put(sink->Row);
+  }
+  return true;
+}
+
 // The orientation an eXIf chunk before the image data records; 1 without one.
 int PngOrientation(png_structp png, png_infop info) {
   png_unknown_chunkp chunks = nullptr;
@@ -149,7 +183,7 @@ private:
 
 }  // namespace
 
-TImage32 DecodePng(std::string_view bytes, const TPictureLimits& limits) {
+TImage32 DecodePng(std::string_view bytes, TPictureSize target, const TPictureLimits& limits) {
   TPngSource source{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, {}};
   TPngReader reader(source);
   png_structp png = reader.Png();
@@ -164,6 +198,12 @@ TImage32 DecodePng(std::string_view bytes, const TPictureLimits& limits) {
 
   const int width = static_cast<int>(png_get_image_width(png, info));
   const int height = static_cast<int>(png_get_image_height(png, info));
+  // The target is the shown size; turned a quarter, the stored picture's
+  // width is shown as its height.
+  if (SwapsSides(orientation)) std::swap(target.Width, target.Height);
+  const TPictureSize kept = ReducedSize({width, height}, target);
+  const bool reduced = kept.Width != width || kept.Height != height;
+
   auto readWhole = [&] {
     TImage32 whole(width, height);
     std::vector<png_bytep> rows(static_cast<size_t>(height));
@@ -172,16 +212,41 @@ TImage32 DecodePng(std::string_view bytes, const TPictureLimits& limits) {
     return whole;
   };
   TImage32 image;
+  if (interlaced) {
+    // Each pass adds to rows of the earlier ones: the stored picture is needed
+    // whole before anything can be made of it (within the decoders' memory
+    // budget, as the size limit keeps it). It is then reduced and turned; a
+    // quarter turn of an unreduced picture holds two pictures for a moment,
+    // and when they would pass the budget the picture is shown as stored
+    // rather than not at all.
+    image = readWhole();
+    FinishAlpha(image);
+    if (reduced) image = ReducedToTarget(std::move(image), target);
+    const int64_t bytes = int64_t{image.Width()} * image.Height() * 4;
+    if (!SwapsSides(orientation) || 2 * bytes <= kMaxTotalMemory) {
+      image = Oriented(std::move(image), orientation);
+      if (SwapsSides(orientation)) image.SetSourceSize(height, width);
+      else image.SetSourceSize(width, height);
+    }
+    return image;
+  }
+  if (reduced) {
+    // Row by row into the reduced picture: the stored picture is never held,
+    // only the result, one row of it as read and the reducer's sums.
+    TRowReducer reducer(width, height, kept.Width, kept.Height);
+    std::vector<uint32_t> row(static_cast<size_t>(width));
+    bool translucent = false;
+    TPngRows sink{row.data(), width, &reducer, &translucent};
+    if (!ReadReducedRows(png, height, &sink)) throw failed();
+    image = reducer.Take();
+    image.SetHasAlpha(translucent);
+    if (orientation != 1) image = Oriented(std::move(image), orientation);
+    if (SwapsSides(orientation)) image.SetSourceSize(height, width);
+    else image.SetSourceSize(width, height);
+    return image;
+  }
   if (orientation == 1) {
     image = readWhole();
-  } else if (interlaced) {
-    // Each pass adds to rows of the earlier ones: the stored picture is needed
-    // whole before it can be turned. A quarter turn holds two pictures for a
-    // moment; when they would pass the decoders' whole memory budget, the
-    // picture is shown as stored rather than not at all.
-    image = readWhole();
-    const int64_t bytes = int64_t{width} * height * 4;
-    if (!SwapsSides(orientation) || 2 * bytes <= kMaxTotalMemory) image = Oriented(std::move(image), orientation);
   } else {
     image = SwapsSides(orientation) ? TImage32(height, width) : TImage32(width, height);
     TOrientedRows oriented(image, orientation);

@@ -86,3 +86,128 @@ TImage32 ResizePicture(const TImage32& source, int width, int height) {
   }
   return target;
 }
+
+TPictureSize ReducedSize(TPictureSize source, TPictureSize target) {
+  if (target.Width <= 0 || target.Height <= 0) return source;
+  if (!target.Fit) return {std::min(source.Width, target.Width), std::min(source.Height, target.Height)};
+  if (source.Width <= target.Width && source.Height <= target.Height) return source;
+  // The side that meets its bound first decides; the other follows, rounded.
+  if (int64_t{source.Width} * target.Height >= int64_t{source.Height} * target.Width)
+    return {target.Width, std::max(1, static_cast<int>((int64_t{source.Height} * target.Width + source.Width / 2) /
+                                                       source.Width))};
+  return {std::max(1, static_cast<int>((int64_t{source.Width} * target.Height + source.Height / 2) / source.Height)),
+          target.Height};
+}
+
+// The plans of both axes and the running sums of the target rows that have
+// some of their source rows in and some still to come.
+struct TRowReducer::TPlan {
+  std::vector<TTaps> Across, Down;
+  // Across again, flat: target pixel x takes Counts[x] weights from Weights
+  // in turn, starting at source pixel Firsts[x].
+  std::vector<int> Firsts, Counts;
+  std::vector<uint32_t> Weights;
+  std::vector<uint32_t> Reduced;  // the current source row, reduced across
+  std::vector<uint32_t> Sums;     // Ring rows of width × 4 channel sums
+  int Ring = 1;
+  int FirstOpen = 0;  // target rows [FirstOpen, NextOpen) are being summed
+  int NextOpen = 0;
+};
+
+TRowReducer::TRowReducer(int sourceWidth, int sourceHeight, int width, int height)
+    : FPlan(std::make_unique<TPlan>()), FTarget(width, height) {
+  if (width > sourceWidth || height > sourceHeight) throw Exception(u"画像の縮小先が元の画像より大きくなっています");
+  TPlan& plan = *FPlan;
+  plan.Across = PlanAxis(sourceWidth, width);
+  plan.Down = PlanAxis(sourceHeight, height);
+  plan.Reduced.resize(static_cast<size_t>(width));
+  for (const TTaps& taps : plan.Across) {
+    plan.Firsts.push_back(taps.First);
+    plan.Counts.push_back(static_cast<int>(taps.Weights.size()));
+    plan.Weights.insert(plan.Weights.end(), taps.Weights.begin(), taps.Weights.end());
+  }
+  // How many target rows one source row feeds at most: that many sums are
+  // open at once.
+  std::vector<int> open(static_cast<size_t>(sourceHeight) + 1, 0);
+  for (const TTaps& taps : plan.Down) {
+    ++open[static_cast<size_t>(taps.First)];
+    --open[static_cast<size_t>(taps.First) + taps.Weights.size()];
+  }
+  int running = 0;
+  for (int count : open) plan.Ring = std::max(plan.Ring, running += count);
+  plan.Sums.resize(static_cast<size_t>(plan.Ring) * static_cast<size_t>(width) * 4);
+}
+
+TRowReducer::~TRowReducer() = default;
+
+void TRowReducer::Put(const uint32_t* row) {
+  TPlan& plan = *FPlan;
+  const int y = FSourceRow++;
+  const int width = FTarget.Width();
+  // Across: Blend's sums, each channel spelled out, which keeps this loop
+  // (the reducer's hottest) in registers.
+  const uint32_t* weight = plan.Weights.data();
+  for (int x = 0; x < width; ++x) {
+    const uint32_t* p = row + plan.Firsts[static_cast<size_t>(x)];
+    uint32_t b = kOne / 2, g = kOne / 2, r = kOne / 2, a = kOne / 2;
+    for (int k = plan.Counts[static_cast<size_t>(x)]; k > 0; --k) {
+      const uint32_t v = *p++, w = *weight++;
+      b += (v & 0xFF) * w;
+      g += (v >> 8 & 0xFF) * w;
+      r += (v >> 16 & 0xFF) * w;
+      a += (v >> 24) * w;
+    }
+    // The weights add up to exactly kOne, so no sum passes 255.5 × kOne.
+    plan.Reduced[static_cast<size_t>(x)] = (b >> 16) | (g >> 16) << 8 | (r >> 16) << 16 | (a >> 16) << 24;
+  }
+
+  auto sums = [&plan, width](int target) {
+    return plan.Sums.data() + static_cast<size_t>(target % plan.Ring) * static_cast<size_t>(width) * 4;
+  };
+  const int height = FTarget.Height();
+  while (plan.NextOpen < height && plan.Down[static_cast<size_t>(plan.NextOpen)].First <= y) {
+    uint32_t* s = sums(plan.NextOpen++);
+    std::fill(s, s + static_cast<size_t>(width) * 4, kOne / 2);  // rounds to nearest, as Blend
+  }
+  for (int t = plan.FirstOpen; t < plan.NextOpen; ++t) {
+    const TTaps& taps = plan.Down[static_cast<size_t>(t)];
+    const size_t k = static_cast<size_t>(y - taps.First);
+    if (k >= taps.Weights.size()) continue;
+    const uint32_t w = taps.Weights[k];
+    uint32_t* s = sums(t);
+    const uint32_t* v = plan.Reduced.data();
+    for (int x = 0; x < width; ++x, s += 4, ++v) {
+      s[0] += (*v & 0xFF) * w;
+      s[1] += (*v >> 8 & 0xFF) * w;
+      s[2] += (*v >> 16 & 0xFF) * w;
+      s[3] += (*v >> 24) * w;
+    }
+  }
+  // Rows whose last source row this was are done, in order.
+  while (plan.FirstOpen < plan.NextOpen) {
+    const TTaps& taps = plan.Down[static_cast<size_t>(plan.FirstOpen)];
+    if (taps.First + static_cast<int>(taps.Weights.size()) - 1 > y) break;
+    const uint32_t* s = sums(plan.FirstOpen);
+    uint32_t* out = FTarget.Row(plan.FirstOpen);
+    for (int x = 0; x < width; ++x, s += 4) {
+      uint32_t pixel = 0;
+      for (int c = 0; c < 4; ++c) pixel |= std::min<uint32_t>(s[c] >> 16, 255) << (8 * c);
+      out[x] = pixel;
+    }
+    ++plan.FirstOpen;
+  }
+}
+
+TImage32 TRowReducer::Take() { return std::move(FTarget); }
+
+TImage32 ReducedToTarget(TImage32 picture, TPictureSize target) {
+  if (picture.Empty()) return picture;
+  const TPictureSize size = ReducedSize({picture.Width(), picture.Height()}, target);
+  if (size.Width == picture.Width() && size.Height == picture.Height()) return picture;
+  TRowReducer reducer(picture.Width(), picture.Height(), size.Width, size.Height);
+  for (int y = 0; y < picture.Height(); ++y) reducer.Put(picture.Row(y));
+  TImage32 reduced = reducer.Take();
+  reduced.SetHasAlpha(picture.HasAlpha());
+  reduced.SetSourceSize(picture.SourceWidth(), picture.SourceHeight());
+  return reduced;
+}

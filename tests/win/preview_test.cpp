@@ -1,0 +1,271 @@
+// The main window's preview decoded in the background, on real windows: the
+// window shows first, the preview follows, a newer choice wins, and closing
+// never waits. A slow file system is stood in for by the system seam: reading
+// the saved picture waits at a gate the test opens.
+#include <gtest/gtest.h>
+
+#include "MessagePump.h"
+
+#include <atomic>
+#include <vector>
+#include <memory>
+#include <string>
+
+#include "app/ME.h"
+#include "forms/TolviMainWin32.h"
+#include "numedit/ZuNumEditWin32.h"
+#include "toolkit/StringList.h"
+#include "toolkit/SystemApi.h"
+#include "toolkit/Win32.h"
+#include "toolkit/pictures/Image.h"
+
+namespace {
+
+// The real system, but reading a file whose name ends in "slow.bmp" waits
+// until the gate opens.
+struct TSlowFiles : SystemApi {
+  SystemApi& real = RealSeam<SystemApi>();
+  HANDLE gate = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE readDone = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<int> slowReads{0};
+  TSeamInstall<SystemApi> install{this};
+
+  ~TSlowFiles() override {
+    ::CloseHandle(gate);
+    ::CloseHandle(readDone);
+  }
+  bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) override {
+    const bool slow = fileName.ends_with(u"slow.bmp");
+    if (slow) {
+      ++slowReads;
+      ::WaitForSingleObject(gate, INFINITE);
+    }
+    const bool read = real.ReadFileBytes(fileName, maxSize, bytes, error);
+    if (slow) ::SetEvent(readDone);
+    return read;
+  }
+  uint32_t GetFileAttributesW(const String& fileName) override { return real.GetFileAttributesW(fileName); }
+  uint32_t GetLastError() override { return real.GetLastError(); }
+  uintptr_t FindFirstFileW(const String& fileName, TFindData& data) override {
+    return real.FindFirstFileW(fileName, data);
+  }
+  int32_t FindClose(uintptr_t findFile) override { return real.FindClose(findFile); }
+  String SysErrorMessage(uint32_t error) override { return real.SysErrorMessage(error); }
+  int32_t GetVersionExW(TOSVersionInfo& info) override { return real.GetVersionExW(info); }
+  int32_t MessageBoxW(uintptr_t owner, const String& text, const String& caption, uint32_t type) override {
+    return real.MessageBoxW(owner, text, caption, type);
+  }
+  int32_t MessageBoxWithOptions(uintptr_t owner, const String& text, const String& caption, uint32_t type,
+                                const TMsgBoxOptions& options) override {
+    return real.MessageBoxWithOptions(owner, text, caption, type, options);
+  }
+  uintptr_t FindWindowW(const String& className, const char16_t* windowName) override {
+    return real.FindWindowW(className, windowName);
+  }
+  void Sleep(uint32_t milliseconds) override { real.Sleep(milliseconds); }
+};
+
+// A 24-bit BMP of one colour.
+std::string SolidBmp(int width, int height, COLORREF color) {
+  const int stride = (width * 3 + 3) & ~3;
+  std::string pixels(static_cast<size_t>(stride * height), '\0');
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      char* p = &pixels[static_cast<size_t>(y * stride + x * 3)];
+      p[0] = static_cast<char>(GetBValue(color));
+      p[1] = static_cast<char>(GetGValue(color));
+      p[2] = static_cast<char>(GetRValue(color));
+    }
+  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(14 + 40 + pixels.size()), 0, 0, 14 + 40};
+  BITMAPINFOHEADER ih{};
+  ih.biSize = 40;
+  ih.biWidth = width;
+  ih.biHeight = height;
+  ih.biPlanes = 1;
+  ih.biBitCount = 24;
+  return std::string(reinterpret_cast<const char*>(&fh), 14) + std::string(reinterpret_cast<const char*>(&ih), 40) +
+         pixels;
+}
+
+void WriteFile(const String& name, const std::string& bytes) {
+  TFileHandle file(::CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+class PreviewWin : public testing::Test {
+protected:
+  TSlowFiles files;
+  std::unique_ptr<TApplication> app;
+  TTolviMainForm* form = nullptr;
+  std::vector<String> errors;
+  String folder, slow, blue;
+
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    folder = S(temp) + u"tolvi-preview-" + IntToStr(static_cast<int>(::GetCurrentProcessId()));
+    ::CreateDirectoryW(W(folder), nullptr);
+    slow = folder + u"\\slow.bmp";
+    blue = folder + u"\\blue.bmp";
+    WriteFile(slow, SolidBmp(640, 360, RGB(255, 0, 0)));
+    WriteFile(blue, SolidBmp(640, 360, RGB(0, 0, 255)));
+    RunSettings = TRunSettings{};
+    RunSettings.CommandLineGiven = true;  // the settings file stays out of the test
+    RunSettings.PictureFile = slow;
+    RunSettings.PictureTime = 5;
+    app = std::make_unique<TApplication>();
+    app->SetTitle(u"Tolvi");
+    app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
+    form = new TTolviMainForm(app.get());
+    app->CreateForm(form);
+    form->Show();
+    Pump();
+  }
+  void TearDown() override {
+    ::SetEvent(files.gate);
+    app.reset();
+    Pump();
+    // A decode let go of runs to its end: wait for it before the files go.
+    if (files.slowReads) ::WaitForSingleObject(files.readDone, 10000);
+    ::Sleep(50);
+    for (const String& name : {slow, blue}) ::DeleteFileW(W(name));
+    ::RemoveDirectoryW(W(folder));
+    RunSettings = TRunSettings{};
+  }
+  // Handles messages until the preview's decode has arrived (bounded, so a
+  // fault fails the test rather than hanging it).
+  void Settle() {
+    for (int i = 0; i < 2000 && form->Image1->Loading(); ++i) {
+      Pump();
+      ::Sleep(5);
+    }
+    Pump();
+  }
+  COLORREF ViewCentre() {
+    ::RedrawWindow(form->Image1->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT r{};
+    ::GetClientRect(form->Image1->Handle(), &r);
+    const HDC dc = ::GetDC(form->Image1->Handle());
+    const COLORREF c = ::GetPixel(dc, r.right / 2, r.bottom / 2);
+    ::ReleaseDC(form->Image1->Handle(), dc);
+    return c;
+  }
+};
+
+TEST_F(PreviewWin, TheWindowShowsBeforeThePreviewAndThePreviewFollows) {
+  // The decode is held at the gate: the window is up all the same.
+  EXPECT_TRUE(::IsWindowVisible(form->Handle()));
+  EXPECT_TRUE(form->Image1->Loading());
+  EXPECT_TRUE(form->Image1->Picture().Empty());
+  const COLORREF background = ViewCentre();
+  EXPECT_NE(background, RGB(255, 0, 0)) << "nothing of the picture before it is decoded";
+  EXPECT_TRUE(errors.empty());
+
+  ::SetEvent(files.gate);
+  Settle();
+  EXPECT_FALSE(form->Image1->Loading());
+  // Kept at the size it is shown, not the file's 640 × 360.
+  RECT r{};
+  ::GetClientRect(form->Image1->Handle(), &r);
+  EXPECT_EQ(form->Image1->Picture().Width(), r.right);
+  EXPECT_EQ(form->Image1->Picture().Height(), r.bottom);
+  EXPECT_EQ(ViewCentre(), RGB(255, 0, 0));
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PreviewWin, ADropDuringTheDecodeWins) {
+  ASSERT_TRUE(form->Image1->Loading());
+  TStringList dropped;
+  dropped.Add(blue);
+  form->DropDstFileDrop(dropped);
+  ::SetEvent(files.gate);  // the older decode ends now, after the newer choice
+  ASSERT_EQ(::WaitForSingleObject(files.readDone, 10000), WAIT_OBJECT_0);
+  Settle();
+  EXPECT_EQ(ViewCentre(), RGB(0, 0, 255));
+  EXPECT_EQ(RunSettings.PictureFile, blue);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PreviewWin, ADamagedPictureIsReportedWhenItsDecodeEnds) {
+  ::SetEvent(files.gate);
+  Settle();
+  const String broken = folder + u"\\broken.bmp";
+  WriteFile(broken, SolidBmp(40, 20, RGB(0, 255, 0)).substr(0, 70));
+  TStringList dropped;
+  dropped.Add(broken);
+  form->DropDstFileDrop(dropped);
+  Settle();
+  ::DeleteFileW(W(broken));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(ViewCentre(), RGB(255, 0, 0)) << "the preview keeps the picture it had";
+  EXPECT_TRUE(form->TXTStartTime->Enabled());
+}
+
+TEST_F(PreviewWin, ClosingDuringTheDecodeEndsAtOnce) {
+  ASSERT_TRUE(form->Image1->Loading());
+  // If closing waited for the decode, this would never return: the gate
+  // opens only afterwards.
+  app.reset();
+  Pump();
+  EXPECT_EQ(::WaitForSingleObject(files.readDone, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the read is still held";
+  ::SetEvent(files.gate);
+  ASSERT_EQ(::WaitForSingleObject(files.readDone, 10000), WAIT_OBJECT_0);
+  ::Sleep(50);  // the worker finishes its decode with nobody to tell
+  Pump();
+}
+
+}  // namespace
+
+namespace {
+
+// The view asks for its picture again when it is drawn larger than what it
+// holds (a move to a higher DPI), never enlarging what it kept.
+TEST(ImageLoadWin, ADrawnSizeLargerThanTheLoadedOneDecodesAgain) {
+  std::unique_ptr<TApplication> app;
+  if (!Application) app = std::make_unique<TApplication>();
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(50, 50, 200, 150);
+  auto* view = new TImage(&form);
+  view->SetParent(&form);
+  view->SetBounds(0, 0, 80, 45);
+  view->SetStretch(true);
+  form.Show();
+  Pump();
+  std::vector<TPictureSize> asked;
+  view->LoadPicture(
+      [&asked](TPictureSize target) {
+        asked.push_back(target);  // one decode at a time: the worker runs them in turn
+        TImage32 picture(target.Width, target.Height);
+        for (uint32_t& p : picture.Pixels()) p = 0xFF00FF00u;
+        return picture;
+      },
+      nullptr);
+  for (int i = 0; i < 2000 && view->Loading(); ++i) {
+    Pump();
+    ::Sleep(5);
+  }
+  Pump();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].Width, view->Scale(80));
+  EXPECT_EQ(view->Picture().Width(), view->Scale(80));
+
+  view->SetBounds(0, 0, 160, 90);  // drawn twice as large
+  Pump();
+  for (int i = 0; i < 2000 && view->Loading(); ++i) {
+    Pump();
+    ::Sleep(5);
+  }
+  Pump();
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].Width, view->Scale(160));
+  EXPECT_EQ(view->Picture().Width(), view->Scale(160));
+
+  view->SetBounds(0, 0, 40, 20);  // smaller: what is kept is resampled down, not decoded again
+  Pump();
+  EXPECT_FALSE(view->Loading());
+  EXPECT_EQ(asked.size(), 2u);
+}
+
+}  // namespace
