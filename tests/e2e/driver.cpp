@@ -17,6 +17,17 @@
 //   driver appdata                                prints the roaming application-data folder
 //   driver text HWND                              the window's text on one line: backslash, CR,
 //                                                 LF and tab written as \\, \r, \n and \t
+//   driver focused HWND                           the focus and the active window of the thread
+//                                                 that owns HWND (GetGUIThreadInfo), as
+//                                                 "focus=0x.. active=0x.."
+//   driver popup MS                               a top-level window of the driver's own, brought
+//                                                 to the front for MS ms; prints "foreground=1"
+//                                                 when it was the foreground window
+//   driver activate HWND                          brings a window to the front
+//   driver textsize HWND                          "W,H": the window's text on one line in the
+//                                                 window's own font (WM_GETFONT), as DrawText
+//                                                 with DT_CALCRECT measures it ("&" prefixes
+//                                                 take no room); exit 3 when the font is unknown
 #include <windows.h>
 #include <shlobj.h>
 
@@ -153,6 +164,56 @@ int Screenshot(const wchar_t* file) {
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
   return rc;
+}
+
+LRESULT CALLBACK PopupProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+int Popup(DWORD ms) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = PopupProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = L"TolviDriverPopup";
+  RegisterClassW(&wc);
+  const HWND wnd = CreateWindowExW(0, wc.lpszClassName, L"driver popup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                                   240, 120, nullptr, nullptr, wc.hInstance, nullptr);
+  if (!wnd) return 1;
+  SetForegroundWindow(wnd);
+  SetActiveWindow(wnd);
+  const DWORD start = GetTickCount();
+  bool front = false;
+  for (DWORD now = start; now - start < ms; now = GetTickCount()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - (now - start), QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    front = front || GetForegroundWindow() == wnd;
+  }
+  PrintLine(front ? "foreground=1" : "foreground=0");
+  DestroyWindow(wnd);
+  return 0;
+}
+
+int TextSize(HWND wnd) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(wnd, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) || !result) return 3;
+  LOGFONTW lf{};
+  if (!GetObjectW(reinterpret_cast<HFONT>(result), sizeof(lf), &lf)) return 3;
+  HFONT font = CreateFontIndirectW(&lf);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  const std::wstring text = Text(wnd);
+  RECT r{0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  PrintLine(std::to_string(r.right - r.left) + "," + std::to_string(r.bottom - r.top));
+  return 0;
 }
 
 }  // namespace
@@ -321,6 +382,17 @@ int wmain(int argc, wchar_t** argv) {
     PrintLine(Utf8(escaped));
     return 0;
   }
+  if (cmd == L"focused" && argc >= 3) {
+    const HWND wnd = ParseHwnd(argv[2]);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info)) return 1;
+    PrintLine("focus=" + Hex(info.hwndFocus) + " active=" + Hex(info.hwndActive));
+    return 0;
+  }
+  if (cmd == L"popup" && argc >= 3) return Popup(wcstoul(argv[2], nullptr, 10));
+  if (cmd == L"activate" && argc >= 3) return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
+  if (cmd == L"textsize" && argc >= 3) return TextSize(ParseHwnd(argv[2]));
   if (cmd == L"appdata") {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path);
