@@ -17,6 +17,7 @@ const String& TFont::Name() const {
 }
 
 int TFont::Height() const {
+  if (FPoints > 0) return PointsToPixels(FPoints, 96);
   if (FSystemHeight) {
     FHeight = MessageFont96().lfHeight;
     FSystemHeight = false;
@@ -26,7 +27,8 @@ int TFont::Height() const {
 
 TFont::TFont(const TFont& other)
     : FSystemName(other.FSystemName), FSystemHeight(other.FSystemHeight), FName(other.FName),
-      FHeight(other.FHeight), FStyle(other.FStyle), FCharset(other.FCharset), FColor(other.FColor) {}
+      FHeight(other.FHeight), FPoints(other.FPoints), FStyle(other.FStyle), FCharset(other.FCharset),
+      FColor(other.FColor) {}
 
 TFont& TFont::operator=(const TFont& other) {
   if (this != &other) {
@@ -34,6 +36,7 @@ TFont& TFont::operator=(const TFont& other) {
     FSystemHeight = other.FSystemHeight;
     FName = other.FName;
     FHeight = other.FHeight;
+    FPoints = other.FPoints;
     FStyle = other.FStyle;
     FCharset = other.FCharset;
     FColor = other.FColor;
@@ -50,8 +53,18 @@ void TFont::SetName(const String& name) {
 }
 
 void TFont::SetHeight(int height) {
-  if (!FSystemHeight && height == FHeight) return;
+  if (!FSystemHeight && FPoints == 0 && height == FHeight) return;
   FHeight = height;
+  FSystemHeight = false;
+  FPoints = 0;
+  Changed();
+}
+
+int TFont::Size() const { return FPoints > 0 ? FPoints : ::MulDiv(Height(), 72, 96); }
+
+void TFont::SetSize(int points) {
+  if (points <= 0 || points == FPoints) return;  // no font has no size
+  FPoints = points;
   FSystemHeight = false;
   Changed();
 }
@@ -69,7 +82,7 @@ HFONT TFont::Handle(int dpi) const {
   auto& handle = FHandles[dpi];
   if (!handle) {
     LOGFONTW lf{};
-    lf.lfHeight = -ScaleForDpi(Height(), dpi);
+    lf.lfHeight = -(FPoints > 0 ? PointsToPixels(FPoints, dpi) : ScaleForDpi(Height(), dpi));
     lf.lfWeight = (FStyle & fsBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (FStyle & fsItalic) != 0;
     lf.lfUnderline = (FStyle & fsUnderline) != 0;

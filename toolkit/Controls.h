@@ -64,8 +64,11 @@ public:
   // Character height in pixels at 96 DPI (positive), as in a layout.
   int Height() const;
   void SetHeight(int height);
-  int Size() const { return ::MulDiv(Height(), 72, 96); }  // points
-  void SetSize(int points) { SetHeight(::MulDiv(points, 96, 72)); }
+  // Size in points. A font given in points keeps them, and becomes pixels
+  // once at each DPI it is made for: through 96-DPI pixels it would be
+  // rounded twice.
+  int Size() const;
+  void SetSize(int points);
   uint8_t Style() const { return FStyle; }
   void SetStyle(uint8_t style);
   // The character set the system picks a face for (SHIFTJIS_CHARSET: a face
@@ -85,6 +88,7 @@ private:
   mutable bool FSystemHeight = true;
   mutable String FName;
   mutable int FHeight = 12;
+  int FPoints = 0;  // > 0: the font was given in points
   uint8_t FStyle = 0;
   uint8_t FCharset = DEFAULT_CHARSET;
   COLORREF FColor = 0;
