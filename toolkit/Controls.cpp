@@ -4,6 +4,7 @@
 #include <set>
 
 #include <commctrl.h>
+#include <imm.h>
 #include <windowsx.h>
 
 // ---- TFont ----------------------------------------------------------------
@@ -168,6 +169,12 @@ LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam
     delete control;  // outside any handler of its own
     return 0;
   }
+  if (msg == WM_SETFOCUS) {
+    // Whatever a control does with the message, its window knows where the
+    // focus is, to give it back there when it is activated again.
+    TWinControl* top = control->TopLevelControl();
+    if (top != control) top->ChildFocused(control);
+  }
   TMessage message{msg, wparam, lparam, 0};
   try {
     if (control->FWindowProc) control->FWindowProc(message);
@@ -222,6 +229,7 @@ TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
 }
 
 TWinControl::~TWinControl() {
+  LeaveTopLevel();
   DestroyHandle();
   for (TWinControl* child : FControls) child->FParent = nullptr;
   FControls.clear();
@@ -233,8 +241,15 @@ TWinControl::~TWinControl() {
 
 void TWinControl::BeforeDestruction() { DestroyHandle(); }
 
+void TWinControl::LeaveTopLevel() {
+  if (!FParent) return;
+  TWinControl* top = TopLevelControl();
+  if (top != this) top->ChildRemoved(this);
+}
+
 void TWinControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
+  LeaveTopLevel();
   if (FHandle) DestroyHandle();
   if (FParent) {
     auto& siblings = FParent->FControls;
@@ -304,6 +319,8 @@ void TWinControl::CreateWnd() {
     throw Exception(u"ウィンドウを作成できません。");
   }
   FHandle = wnd;
+  // Only a window that turns the input method off asks the system about it.
+  if (ImeDisabled()) ::ImmAssociateContextEx(wnd, nullptr, 0);
   if (!FParent) {
     // Made at the DPI its monitor was expected to have; should the system
     // have put it elsewhere, it follows.
@@ -713,6 +730,27 @@ void TWinControl::CueKeyboard(WORD flags) {
 }
 
 void TWinControl::SetFont(const TFont& font) { FFont = font; }
+
+bool TWinControl::ImeDisabled() const {
+  for (const TWinControl* c = this; c; c = c->FParent)
+    if (c->FImeMode != imDontCare) return c->FImeMode == imDisable;
+  return false;
+}
+
+void TWinControl::SetImeMode(TImeMode value) {
+  if (value == FImeMode) return;
+  FImeMode = value;
+  ApplyImeMode();
+}
+
+// The windows that follow this control's mode take it now; a window made
+// later takes it when it is made.
+void TWinControl::ApplyImeMode() {
+  if (!FHandle) return;
+  ::ImmAssociateContextEx(FHandle, nullptr, ImeDisabled() ? 0 : IACE_DEFAULT);
+  for (TWinControl* child : FControls)
+    if (child->FImeMode == imDontCare) child->ApplyImeMode();
+}
 
 void TWinControl::SetParentFont(bool value) {
   FParentFont = value;

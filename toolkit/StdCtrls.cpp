@@ -163,12 +163,15 @@ void TRadioButton::CreateParams(TCreateParams& params) {
   params.Style |= BS_AUTORADIOBUTTON;
 }
 
-// The system clears the other buttons of the group itself on a click; set by
-// code, the others are cleared here.
 void TRadioButton::SetChecked(bool value) {
   const bool changed = value != Checked();
   StoreChecked(value);
-  if (!value || !changed) return;
+  if (value && changed) Chosen();
+}
+
+// The other buttons of the group are cleared here, whatever chose this one:
+// the system's own clearing on a click is not relied on.
+void TRadioButton::Chosen() {
   if (TWinControl* parent = Parent()) {
     for (int i = 0; i < parent->ControlCount(); ++i)
       if (auto* other = dynamic_cast<TRadioButton*>(parent->Controls(i)); other && other != this)
@@ -184,8 +187,13 @@ void TRadioButton::AcceleratorPressed() {
 
 void TRadioButton::WndProc(TMessage& message) {
   if (message.Msg == CN_COMMAND && HIWORD(message.WParam) == BN_CLICKED) {
+    // A click or Space checks the button before it tells. Windows (since
+    // Vista) and Wine 10 also tell when an unchecked button merely gets the
+    // focus: that one is not a choice. The keys that choose (an arrow, an
+    // accelerator) check the button themselves.
+    if (::SendMessageW(Handle(), BM_GETCHECK, 0, 0) != BST_CHECKED) return;
     StoreChecked(true);
-    Click();
+    Chosen();
     return;
   }
   TCheckableButton::WndProc(message);

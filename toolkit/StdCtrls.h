@@ -79,7 +79,8 @@ private:
 };
 
 // An option button; the buttons of one parent form one group, and choosing
-// one clears the others. Setting it checked by code clicks it.
+// one clears the others. Setting it checked by code clicks it. Only a click,
+// Space, an arrow key or its accelerator chooses it, never the focus alone.
 class TRadioButton : public TCheckableButton {
 public:
   explicit TRadioButton(TComponent* owner = nullptr);
@@ -89,6 +90,10 @@ protected:
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
   void AcceleratorPressed() override;
+
+private:
+  // This button is now the checked one: the others are cleared, and it clicks.
+  void Chosen();
 };
 
 // A check box; OnClick on every change, by mouse, Space, accelerator or code.
