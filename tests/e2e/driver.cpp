@@ -24,10 +24,13 @@
 //                                                 to the front for MS ms; prints "foreground=1"
 //                                                 when it was the foreground window
 //   driver activate HWND                          brings a window to the front
-//   driver textsize HWND                          "W,H": the window's text on one line in the
-//                                                 window's own font (WM_GETFONT), as DrawText
-//                                                 with DT_CALCRECT measures it ("&" prefixes
-//                                                 take no room); exit 3 when the font is unknown
+//   driver textsize HWND [FACE PX WEIGHT CHARSET] "W,H": the window's text on one line, as
+//                                                 DrawText with DT_CALCRECT measures it ("&"
+//                                                 prefixes take no room), in the font described
+//                                                 (FACE "menu": the menu font's face; PX the
+//                                                 character height in pixels), else in the
+//                                                 window's own (WM_GETFONT: a font of another
+//                                                 process cannot be read, exit 3)
 #include <windows.h>
 #include <shlobj.h>
 
@@ -198,11 +201,25 @@ int Popup(DWORD ms) {
   return 0;
 }
 
-int TextSize(HWND wnd) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(wnd, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) || !result) return 3;
+int TextSize(HWND wnd, int argc, wchar_t** argv) {
   LOGFONTW lf{};
-  if (!GetObjectW(reinterpret_cast<HFONT>(result), sizeof(lf), &lf)) return 3;
+  if (argc >= 4) {
+    std::wstring face = argv[0];
+    if (face == L"menu") {
+      NONCLIENTMETRICSW metrics{};
+      metrics.cbSize = sizeof(metrics);
+      SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+      face = metrics.lfMenuFont.lfFaceName;
+    }
+    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    lf.lfHeight = -static_cast<LONG>(wcstol(argv[1], nullptr, 10));
+    lf.lfWeight = wcstol(argv[2], nullptr, 10);
+    lf.lfCharSet = static_cast<BYTE>(wcstoul(argv[3], nullptr, 10));
+  } else {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(wnd, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) || !result) return 3;
+    if (!GetObjectW(reinterpret_cast<HFONT>(result), sizeof(lf), &lf)) return 3;
+  }
   HFONT font = CreateFontIndirectW(&lf);
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font);
@@ -392,7 +409,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"popup" && argc >= 3) return Popup(wcstoul(argv[2], nullptr, 10));
   if (cmd == L"activate" && argc >= 3) return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
-  if (cmd == L"textsize" && argc >= 3) return TextSize(ParseHwnd(argv[2]));
+  if (cmd == L"textsize" && argc >= 3) return TextSize(ParseHwnd(argv[2]), argc - 3, argv + 3);
   if (cmd == L"appdata") {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path);
