@@ -440,25 +440,22 @@ void TForm::WndProc(TMessage& message) {
     case WM_ACTIVATE: {
       const bool active = LOWORD(message.WParam) != WA_INACTIVE;
       const bool minimized = HIWORD(message.WParam) != 0;
-      // The focus goes back where it was (the system would give it to the
-      // form itself, where no key has a use), then the handlers run.
-      TWinControl* target = active && !minimized ? FocusTarget() : nullptr;
-      if (target) target->SetFocus();
-      else TWinControl::WndProc(message);
+      if (!active) TWinControl::WndProc(message);
       if (active != FActive) {
         FActive = active;
         const auto& handler = active ? OnActivate : OnDeactivate;
         if (handler) handler(this);
       }
+      if (!active) return;
+      // Once the handlers have set the controls up (one may have disabled
+      // the control that had the focus), the focus goes back where it was,
+      // else to the first control that can take it; the system would give
+      // it to the form itself, where no key has a use.
+      TWinControl* target = minimized ? nullptr : FocusTarget();
+      if (target) target->SetFocus();
+      else TWinControl::WndProc(message);
       return;
     }
-    case WM_SETFOCUS:
-      // The form itself got the focus (restored from the taskbar, or given
-      // by the system): it passes it on.
-      TWinControl::WndProc(message);
-      if (!::IsIconic(Handle()))
-        if (TWinControl* target = FocusTarget()) target->SetFocus();
-      return;
     case WM_SHOWWINDOW: {
       // Focus rectangles and underlines as the last input calls for.
       if (message.WParam) ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);

@@ -211,9 +211,15 @@ TEST_F(MainWindowWin, TheInputMethodIsOffForTheWindowAndEachControl) {
 
 TEST_F(MainWindowWin, AtStartTheFocusIsOnTheFirstControlOfTheTabOrderThatCanTakeIt) {
   ::SetForegroundWindow(form->Handle());
-  Pump();
+  // The activation may take the display server's time to arrive.
+  auto& confirm = Named<TWinControl>(u"CHKConfirm");
+  for (int i = 0; i < 200 && !confirm.Focused(); ++i) {
+    ::Sleep(10);
+    Pump();
+  }
   // The execute button comes first, but waits for an action.
-  EXPECT_TRUE(Named<TWinControl>(u"CHKConfirm").Focused());
+  TWinControl* focus = FindControl(::GetFocus());
+  EXPECT_TRUE(confirm.Focused()) << "the focus is on " << (focus ? ToUtf8(focus->Name()) : "no control");
   EXPECT_EQ(RunSettings.ExitMode, TExitMode::None);
 }
 
