@@ -307,8 +307,9 @@ void TLabel::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.WinClassName = u"Tolvi.Label";
   params.BaseClassName = u"STATIC";
-  // Sized to its caption it is one line: a break could only cut it.
-  params.Style |= (FAutoSize ? SS_LEFTNOWORDWRAP : SS_LEFT) | SS_NOTIFY;
+  // SS_LEFT even when sized to its caption (which then never breaks): Wine
+  // 10 does not grey a disabled SS_LEFTNOWORDWRAP text.
+  params.Style |= SS_LEFT | SS_NOTIFY;
 }
 
 void TLabel::CreateHandleDone() {
@@ -320,11 +321,7 @@ void TLabel::SetAutoSize(bool value) {
   if (value == FAutoSize) return;
   FAutoSize = value;
   FMeasuredDpi = 0;
-  if (!HandleAllocated()) return;
-  LONG_PTR style = ::GetWindowLongPtrW(Handle(), GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-  ::SetWindowLongPtrW(Handle(), GWL_STYLE, style | (value ? SS_LEFTNOWORDWRAP : SS_LEFT));
   AdjustSize();
-  Invalidate();
 }
 
 void TLabel::WndProc(TMessage& message) {
