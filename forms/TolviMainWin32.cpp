@@ -45,6 +45,9 @@ TTolviMainForm::TTolviMainForm(TComponent* owner) : TForm(owner) {
   Font().SetStyle(fsBold);
   Font().SetColor(kWindowText);
   Font().SetCharset(SHIFTJIS_CHARSET);
+  // Nothing here takes typed text: digits must reach the actions, not an
+  // input method's composition.
+  SetImeMode(imDisable);
 
   auto radioClick = [this](TComponent*) { RadioButtonClick(); };
   auto radioDblClick = [this](TComponent*) { RadioButtonDblClick(); };

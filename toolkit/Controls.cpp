@@ -4,6 +4,7 @@
 #include <set>
 
 #include <commctrl.h>
+#include <imm.h>
 #include <windowsx.h>
 
 // ---- TFont ----------------------------------------------------------------
@@ -17,6 +18,7 @@ const String& TFont::Name() const {
 }
 
 int TFont::Height() const {
+  if (FPoints > 0) return PointsToPixels(FPoints, 96);
   if (FSystemHeight) {
     FHeight = MessageFont96().lfHeight;
     FSystemHeight = false;
@@ -26,7 +28,8 @@ int TFont::Height() const {
 
 TFont::TFont(const TFont& other)
     : FSystemName(other.FSystemName), FSystemHeight(other.FSystemHeight), FName(other.FName),
-      FHeight(other.FHeight), FStyle(other.FStyle), FCharset(other.FCharset), FColor(other.FColor) {}
+      FHeight(other.FHeight), FPoints(other.FPoints), FStyle(other.FStyle), FCharset(other.FCharset),
+      FColor(other.FColor) {}
 
 TFont& TFont::operator=(const TFont& other) {
   if (this != &other) {
@@ -34,6 +37,7 @@ TFont& TFont::operator=(const TFont& other) {
     FSystemHeight = other.FSystemHeight;
     FName = other.FName;
     FHeight = other.FHeight;
+    FPoints = other.FPoints;
     FStyle = other.FStyle;
     FCharset = other.FCharset;
     FColor = other.FColor;
@@ -50,8 +54,18 @@ void TFont::SetName(const String& name) {
 }
 
 void TFont::SetHeight(int height) {
-  if (!FSystemHeight && height == FHeight) return;
+  if (!FSystemHeight && FPoints == 0 && height == FHeight) return;
   FHeight = height;
+  FSystemHeight = false;
+  FPoints = 0;
+  Changed();
+}
+
+int TFont::Size() const { return FPoints > 0 ? FPoints : ::MulDiv(Height(), 72, 96); }
+
+void TFont::SetSize(int points) {
+  if (points <= 0 || points == FPoints) return;  // no font has no size
+  FPoints = points;
   FSystemHeight = false;
   Changed();
 }
@@ -69,7 +83,7 @@ HFONT TFont::Handle(int dpi) const {
   auto& handle = FHandles[dpi];
   if (!handle) {
     LOGFONTW lf{};
-    lf.lfHeight = -ScaleForDpi(Height(), dpi);
+    lf.lfHeight = -(FPoints > 0 ? PointsToPixels(FPoints, dpi) : ScaleForDpi(Height(), dpi));
     lf.lfWeight = (FStyle & fsBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (FStyle & fsItalic) != 0;
     lf.lfUnderline = (FStyle & fsUnderline) != 0;
@@ -155,6 +169,12 @@ LRESULT CALLBACK ToolkitWndProc(HWND wnd, UINT msg, WPARAM wparam, LPARAM lparam
     delete control;  // outside any handler of its own
     return 0;
   }
+  if (msg == WM_SETFOCUS) {
+    // Whatever a control does with the message, its window knows where the
+    // focus is, to give it back there when it is activated again.
+    TWinControl* top = control->TopLevelControl();
+    if (top != control) top->ChildFocused(control);
+  }
   TMessage message{msg, wparam, lparam, 0};
   try {
     if (control->FWindowProc) control->FWindowProc(message);
@@ -209,6 +229,7 @@ TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
 }
 
 TWinControl::~TWinControl() {
+  LeaveTopLevel();
   DestroyHandle();
   for (TWinControl* child : FControls) child->FParent = nullptr;
   FControls.clear();
@@ -220,8 +241,15 @@ TWinControl::~TWinControl() {
 
 void TWinControl::BeforeDestruction() { DestroyHandle(); }
 
+void TWinControl::LeaveTopLevel() {
+  if (!FParent) return;
+  TWinControl* top = TopLevelControl();
+  if (top != this) top->ChildRemoved(this);
+}
+
 void TWinControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
+  LeaveTopLevel();
   if (FHandle) DestroyHandle();
   if (FParent) {
     auto& siblings = FParent->FControls;
@@ -291,6 +319,8 @@ void TWinControl::CreateWnd() {
     throw Exception(u"ウィンドウを作成できません。");
   }
   FHandle = wnd;
+  // Only a window that turns the input method off asks the system about it.
+  if (ImeDisabled()) ::ImmAssociateContextEx(wnd, nullptr, 0);
   if (!FParent) {
     // Made at the DPI its monitor was expected to have; should the system
     // have put it elsewhere, it follows.
@@ -700,6 +730,27 @@ void TWinControl::CueKeyboard(WORD flags) {
 }
 
 void TWinControl::SetFont(const TFont& font) { FFont = font; }
+
+bool TWinControl::ImeDisabled() const {
+  for (const TWinControl* c = this; c; c = c->FParent)
+    if (c->FImeMode != imDontCare) return c->FImeMode == imDisable;
+  return false;
+}
+
+void TWinControl::SetImeMode(TImeMode value) {
+  if (value == FImeMode) return;
+  FImeMode = value;
+  ApplyImeMode();
+}
+
+// The windows that follow this control's mode take it now; a window made
+// later takes it when it is made.
+void TWinControl::ApplyImeMode() {
+  if (!FHandle) return;
+  ::ImmAssociateContextEx(FHandle, nullptr, ImeDisabled() ? 0 : IACE_DEFAULT);
+  for (TWinControl* child : FControls)
+    if (child->FImeMode == imDontCare) child->ApplyImeMode();
+}
 
 void TWinControl::SetParentFont(bool value) {
   FParentFont = value;

@@ -47,6 +47,11 @@ constexpr UINT CM_PARTNERKEY = WM_APP + 0x3F01;
 // The mouse pointer over a control; crDefault leaves it to the window class.
 enum TCursor : uint8_t { crDefault, crArrow, crHandPoint, crIBeam };
 
+// The input method in a control: imDisable keeps it off, so that typed keys
+// reach the control (and the dialog keys) as they are; imDontCare follows
+// the parent, and leaves a window without one as the system has it.
+enum TImeMode : uint8_t { imDontCare, imDisable };
+
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 // A font description and the GDI fonts made from it, one per DPI in use.
@@ -64,8 +69,11 @@ public:
   // Character height in pixels at 96 DPI (positive), as in a layout.
   int Height() const;
   void SetHeight(int height);
-  int Size() const { return ::MulDiv(Height(), 72, 96); }  // points
-  void SetSize(int points) { SetHeight(::MulDiv(points, 96, 72)); }
+  // Size in points. A font given in points keeps them, and becomes pixels
+  // once at each DPI it is made for: through 96-DPI pixels it would be
+  // rounded twice.
+  int Size() const;
+  void SetSize(int points);
   uint8_t Style() const { return FStyle; }
   void SetStyle(uint8_t style);
   // The character set the system picks a face for (SHIFTJIS_CHARSET: a face
@@ -85,6 +93,7 @@ private:
   mutable bool FSystemHeight = true;
   mutable String FName;
   mutable int FHeight = 12;
+  int FPoints = 0;  // > 0: the font was given in points
   uint8_t FStyle = 0;
   uint8_t FCharset = DEFAULT_CHARSET;
   COLORREF FColor = 0;
@@ -182,6 +191,12 @@ public:
   const String& Hint() const { return FHint; }
   void SetHint(const String& hint);
 
+  TImeMode ImeMode() const { return FImeMode; }
+  void SetImeMode(TImeMode value);
+  // Whether the input method is off here (this control's mode, else its
+  // parents').
+  bool ImeDisabled() const;
+
   TFont& Font() { return FFont; }
   void SetFont(const TFont& font);
   bool ParentFont() const { return FParentFont; }
@@ -224,6 +239,11 @@ protected:
   virtual void CreateHandleDone() {}
   // The window is gone (destroyed or about to be made anew).
   virtual void HandleDestroyed() {}
+  // Told to a top-level control: `control`, one of its own, got the focus.
+  virtual void ChildFocused(TWinControl* control) {}
+  // Told to a top-level control: `control` leaves it (destroyed or moved to
+  // another parent), with the controls inside it.
+  virtual void ChildRemoved(TWinControl* control) {}
   virtual void Click();
   virtual void DblClick();
   // A control's own key handling, after the top-level control's preview. The
@@ -249,6 +269,15 @@ protected:
   virtual void DpiChanged(int dpi);
   // Sets the window's place from the 96-DPI bounds (or its parent's alignment).
   void UpdateBounds();
+  // A size the control gave itself (96-DPI pixels): kept, with no move of
+  // the window.
+  void StoreSize(int width, int height) {
+    FWidth = width;
+    FHeight = height;
+  }
+  // Whether the top-level control is placing every child at once (a DPI
+  // change): a child then leaves its own move to that.
+  bool Relaying();
   // Sets the places of every child, grandchildren included, once.
   void RelayChildren();
   // The part of the client area (physical) that aligned children fill.
@@ -281,8 +310,9 @@ private:
   bool ReflectToChild(TMessage& message);
   void ApplyFont();
   void InheritFont();
-  bool Relaying();
   void RegisterHint();
+  void ApplyImeMode();
+  void LeaveTopLevel();
 
   TWinControl* FParent = nullptr;
   std::vector<TWinControl*> FControls;
@@ -301,6 +331,7 @@ private:
   bool FRelaying = false;  // a top-level control placing every child at once
   TAlign FAlign = alNone;
   TCursor FCursor = crDefault;
+  TImeMode FImeMode = imDontCare;
   int FTabOrder = -1;  // -1: not placed yet
   COLORREF FColor = kColorDefault;
   TFont FFont;

@@ -14,6 +14,9 @@
 int MulDivRound(int a, int b, int c);
 // A length in 96-DPI units at a given DPI.
 inline int DpiScale(int value, int dpi) { return MulDivRound(value, dpi, 96); }
+// The character height in pixels of a font of `points` at a DPI: a point is
+// 1/72 inch, converted once at the DPI the text is shown at.
+inline int PointsToPixels(int points, int dpi) { return MulDivRound(points, dpi, 72); }
 
 struct TRectI {
   int Left = 0, Top = 0, Width = 0, Height = 0;

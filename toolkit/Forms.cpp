@@ -169,6 +169,10 @@ void TForm::DpiChanged(int dpi) {
 
 void TForm::CreateHandleDone() {
   ApplyIcon();
+  // A window made visible is activated while it is being made, before its
+  // controls exist: the focus goes to them now.
+  if (::GetActiveWindow() == Handle() && (!::GetFocus() || ::GetFocus() == Handle()))
+    if (TWinControl* target = FocusTarget()) target->SetFocus();
   if (FWindowState == wsMaximized && Visible()) ::ShowWindow(Handle(), SW_MAXIMIZE);
 }
 
@@ -317,6 +321,31 @@ bool FindAccelerator(TWinControl* parent, char16_t key) {
 
 }  // namespace
 
+void TForm::SetActiveControl(TWinControl* control) {
+  if (control && control->TopLevelControl() != this) throw Exception(u"このウィンドウのコントロールではありません。");
+  FActiveControl = control;
+  if (control && FActive && HandleAllocated()) control->SetFocus();
+}
+
+void TForm::ChildFocused(TWinControl* control) { FActiveControl = control; }
+
+void TForm::ChildRemoved(TWinControl* control) {
+  for (TWinControl* c = FActiveControl; c; c = c->Parent())
+    if (c == control) {
+      FActiveControl = nullptr;
+      return;
+    }
+}
+
+TWinControl* TForm::FocusTarget() {
+  if (FActiveControl && FActiveControl->HandleAllocated() && FActiveControl->CanFocus()) return FActiveControl;
+  std::vector<TWinControl*> controls;
+  std::vector<TTabItem> items;
+  CollectTabItems(this, -1, controls, items);
+  const int first = NextTabStop(items, -1, false);
+  return first >= 0 ? controls[static_cast<size_t>(first)] : nullptr;
+}
+
 void TForm::FocusNext(TWinControl* from, bool backward) {
   std::vector<TWinControl*> controls;
   std::vector<TTabItem> items;
@@ -410,12 +439,22 @@ void TForm::WndProc(TMessage& message) {
     }
     case WM_ACTIVATE: {
       const bool active = LOWORD(message.WParam) != WA_INACTIVE;
+      const bool minimized = HIWORD(message.WParam) != 0;
+      if (!active) TWinControl::WndProc(message);
       if (active != FActive) {
         FActive = active;
         const auto& handler = active ? OnActivate : OnDeactivate;
         if (handler) handler(this);
       }
-      break;
+      if (!active) return;
+      // Once the handlers have set the controls up (one may have disabled
+      // the control that had the focus), the focus goes back where it was,
+      // else to the first control that can take it; the system would give
+      // it to the form itself, where no key has a use.
+      TWinControl* target = minimized ? nullptr : FocusTarget();
+      if (target) target->SetFocus();
+      else TWinControl::WndProc(message);
+      return;
     }
     case WM_SHOWWINDOW: {
       // Focus rectangles and underlines as the last input calls for.

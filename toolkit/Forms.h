@@ -62,6 +62,11 @@ public:
   // Destroys the form once the messages already queued have been handled.
   void Release();
   bool Active() const { return FActive; }
+  // The control that has the focus in the form. The form gives the focus
+  // back to it whenever it is activated again; at the first activation, when
+  // none is set, to the first control of the tab order that can take it.
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  void SetActiveControl(TWinControl* control);
   // True while ShowModal's loop runs; false again before the form is hidden
   // at the end of the run.
   bool InModal() const { return FInModal; }
@@ -89,8 +94,15 @@ protected:
   void CreateHandleDone() override;
   void DpiChanged(int dpi) override;
   TRectI PhysicalBounds() override;
+  void ChildFocused(TWinControl* control) override;
+  void ChildRemoved(TWinControl* control) override;
 
 private:
+  // Where the focus goes when the form is activated: the active control
+  // while it can take it, else the first stop of the tab sequence; nullptr
+  // when no control can take it.
+  TWinControl* FocusTarget();
+  TWinControl* FActiveControl = nullptr;
   void FrameStyles(DWORD& style, DWORD& exStyle) const;
   // Focuses the next (previous) control of the tab sequence after `from`.
   void FocusNext(TWinControl* from, bool backward);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 namespace {
 
@@ -45,6 +46,28 @@ void TButton::CreateParams(TCreateParams& params) {
   params.Style |= FGlyph != bgNone ? BS_OWNERDRAW : FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
 }
 
+void TButton::CreateHandleDone() {
+  TButtonControl::CreateHandleDone();
+  OpenTheme();
+}
+
+void TButton::HandleDestroyed() {
+  FTheme.Close();
+  FHot = false;
+  TButtonControl::HandleDestroyed();
+}
+
+void TButton::OpenTheme() {
+  if (FGlyph != bgNone && HandleAllocated()) FTheme.Open(Handle(), L"BUTTON");
+  else FTheme.Close();
+}
+
+void TButton::SetHot(bool value) {
+  if (value == FHot) return;
+  FHot = value;
+  if (FTheme) ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
 void TButton::SetDefault(bool value) {
   FDefault = value;
   if (!HandleAllocated()) return;
@@ -74,6 +97,41 @@ void TButton::WndProc(TMessage& message) {
     message.Result = DLGC_BUTTON | (FDefault ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
     return;
   }
+  if (FGlyph != bgNone) {
+    switch (message.Msg) {
+      case WM_THEMECHANGED:
+        OpenTheme();
+        Invalidate();
+        break;
+      case WM_MOUSEMOVE: {
+        // Hot while the pointer is over it (a pressed button that holds the
+        // mouse hears of it outside too); told when it leaves.
+        RECT r{};
+        ::GetClientRect(Handle(), &r);
+        const POINT at{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
+        const bool inside = ::PtInRect(&r, at) != FALSE;
+        if (inside && !FHot) {
+          TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Handle(), 0};
+          ::TrackMouseEvent(&track);
+        }
+        SetHot(inside);
+        break;
+      }
+      case WM_MOUSELEAVE:
+        SetHot(false);
+        break;
+      case WM_CAPTURECHANGED: {
+        POINT at{};
+        RECT r{};
+        ::GetCursorPos(&at);
+        ::GetWindowRect(Handle(), &r);
+        SetHot(::PtInRect(&r, at) != FALSE && FHot);
+        break;
+      }
+      default:
+        break;
+    }
+  }
   TButtonControl::WndProc(message);
 }
 
@@ -97,13 +155,33 @@ void TButton::Draw(const DRAWITEMSTRUCT& item) {
   RECT r = item.rcItem;
   const bool pushed = (item.itemState & ODS_SELECTED) != 0;
   const bool enabled = (item.itemState & ODS_DISABLED) == 0;
-  if (FDefault || (item.itemState & ODS_FOCUS)) {
-    TBrushHandle frame(::CreateSolidBrush(::GetSysColor(COLOR_WINDOWFRAME)));
-    ::FrameRect(dc, &r, frame.Get());
-    ::InflateRect(&r, -1, -1);
+  const bool focused = (item.itemState & ODS_FOCUS) != 0;
+  RECT focus = r;
+  COLORREF textColor = ColorToRgb(Font().Color(), ::GetSysColor(COLOR_BTNTEXT));
+  if (FTheme) {
+    // The push button of the style in the state the system's own buttons
+    // would show: pressed, hot under the pointer, the default one, normal.
+    const int state = !enabled ? PBS_DISABLED
+                      : pushed ? PBS_PRESSED
+                      : FHot   ? PBS_HOT
+                      : (FDefault || focused) ? PBS_DEFAULTED
+                                              : PBS_NORMAL;
+    if (FTheme.PartiallyTransparent(BP_PUSHBUTTON, state)) TThemeData::DrawParentBackground(item.hwndItem, dc, r);
+    FTheme.DrawBackground(dc, BP_PUSHBUTTON, state, r);
+    r = FTheme.ContentRect(dc, BP_PUSHBUTTON, state, r);
+    focus = r;
+    textColor = FTheme.Color(BP_PUSHBUTTON, state, TMT_TEXTCOLOR,
+                             ::GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  } else {
+    if (FDefault || focused) {
+      TBrushHandle frame(::CreateSolidBrush(::GetSysColor(COLOR_WINDOWFRAME)));
+      ::FrameRect(dc, &r, frame.Get());
+      ::InflateRect(&r, -1, -1);
+    }
+    ::DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED | DFCS_FLAT : 0));
+    if (pushed) ::OffsetRect(&r, 1, 1);
+    ::InflateRect(&focus, -Scale(4), -Scale(4));
   }
-  ::DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED | DFCS_FLAT : 0));
-  if (pushed) ::OffsetRect(&r, 1, 1);
 
   // Glyph and caption side by side, centred together.
   TSelectObject font(dc, Font().Handle(Dpi()));
@@ -118,8 +196,8 @@ void TButton::Draw(const DRAWITEMSTRUCT& item) {
   if (FGlyph == bgCheck) DrawCheckGlyph(dc, glyphBox, enabled);
   RECT text{left + glyph + gap, midY - textH / 2, left + total, midY - textH / 2 + textH};
   ::SetBkMode(dc, TRANSPARENT);
-  if (enabled) {
-    ::SetTextColor(dc, ColorToRgb(Font().Color(), ::GetSysColor(COLOR_BTNTEXT)));
+  if (enabled || FTheme) {
+    ::SetTextColor(dc, textColor);
     ::DrawTextW(dc, W(Caption()), -1, &text, DT_SINGLELINE);
   } else {
     ::OffsetRect(&text, 1, 1);
@@ -129,9 +207,9 @@ void TButton::Draw(const DRAWITEMSTRUCT& item) {
     ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
     ::DrawTextW(dc, W(Caption()), -1, &text, DT_SINGLELINE);
   }
-  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
-    RECT focus = item.rcItem;
-    ::InflateRect(&focus, -Scale(4), -Scale(4));
+  if (focused && !(item.itemState & ODS_NOFOCUSRECT)) {
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     ::DrawFocusRect(dc, &focus);
   }
 }
@@ -163,12 +241,15 @@ void TRadioButton::CreateParams(TCreateParams& params) {
   params.Style |= BS_AUTORADIOBUTTON;
 }
 
-// The system clears the other buttons of the group itself on a click; set by
-// code, the others are cleared here.
 void TRadioButton::SetChecked(bool value) {
   const bool changed = value != Checked();
   StoreChecked(value);
-  if (!value || !changed) return;
+  if (value && changed) Chosen();
+}
+
+// The other buttons of the group are cleared here, whatever chose this one:
+// the system's own clearing on a click is not relied on.
+void TRadioButton::Chosen() {
   if (TWinControl* parent = Parent()) {
     for (int i = 0; i < parent->ControlCount(); ++i)
       if (auto* other = dynamic_cast<TRadioButton*>(parent->Controls(i)); other && other != this)
@@ -184,8 +265,13 @@ void TRadioButton::AcceleratorPressed() {
 
 void TRadioButton::WndProc(TMessage& message) {
   if (message.Msg == CN_COMMAND && HIWORD(message.WParam) == BN_CLICKED) {
+    // A click or Space checks the button before it tells. Windows (since
+    // Vista) and Wine 10 also tell when an unchecked button merely gets the
+    // focus: that one is not a choice. The keys that choose (an arrow, an
+    // accelerator) check the button themselves.
+    if (::SendMessageW(Handle(), BM_GETCHECK, 0, 0) != BST_CHECKED) return;
     StoreChecked(true);
-    Click();
+    Chosen();
     return;
   }
   TCheckableButton::WndProc(message);
@@ -221,7 +307,57 @@ void TLabel::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.WinClassName = u"Tolvi.Label";
   params.BaseClassName = u"STATIC";
+  // SS_LEFT even when sized to its caption (which then never breaks): Wine
+  // 10 does not grey a disabled SS_LEFTNOWORDWRAP text.
   params.Style |= SS_LEFT | SS_NOTIFY;
+}
+
+void TLabel::CreateHandleDone() {
+  TWinControl::CreateHandleDone();
+  AdjustSize();
+}
+
+void TLabel::SetAutoSize(bool value) {
+  if (value == FAutoSize) return;
+  FAutoSize = value;
+  FMeasuredDpi = 0;
+  AdjustSize();
+}
+
+void TLabel::WndProc(TMessage& message) {
+  TWinControl::WndProc(message);
+  // A new caption or font (a font change, or the font of a new DPI): the
+  // size follows.
+  if (message.Msg == WM_SETTEXT || message.Msg == WM_SETFONT) AdjustSize();
+}
+
+// The caption as the static control draws it: one line in the window's
+// font, the "&" of the accelerator taking no room.
+void TLabel::AdjustSize() {
+  if (!FAutoSize || !HandleAllocated()) return;
+  TWindowDC dc(Handle());
+  auto font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0));
+  TSelectObject select(dc.Get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(SYSTEM_FONT));
+  RECT r{0, 0, 0, 0};
+  ::DrawTextW(dc.Get(), W(Caption()), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+  TEXTMETRICW tm{};
+  ::GetTextMetricsW(dc.Get(), &tm);
+  FMeasuredWidth = r.right - r.left;
+  FMeasuredHeight = std::max<int>(r.bottom - r.top, tm.tmHeight);
+  FMeasuredDpi = Dpi();
+  // The 96-DPI size that covers it, for whoever reads Width and Height.
+  auto cover = [&](int v) { return (v * 96 + FMeasuredDpi - 1) / FMeasuredDpi; };
+  StoreSize(cover(FMeasuredWidth), cover(FMeasuredHeight));
+  if (!Relaying()) UpdateBounds();
+}
+
+TRectI TLabel::PhysicalBounds() {
+  TRectI r = TWinControl::PhysicalBounds();
+  if (FAutoSize && FMeasuredDpi == Dpi()) {
+    r.Width = FMeasuredWidth;
+    r.Height = FMeasuredHeight;
+  }
+  return r;
 }
 
 void TLabel::SetFocusControl(TWinControl* control) {
@@ -336,16 +472,30 @@ void TGroupBox::CreateParams(TCreateParams& params) {
   params.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
+void TGroupBox::CreateHandleDone() {
+  TWinControl::CreateHandleDone();
+  FTheme.Open(Handle(), L"BUTTON");
+}
+
+void TGroupBox::HandleDestroyed() {
+  FTheme.Close();
+  TWinControl::HandleDestroyed();
+}
+
 void TGroupBox::AdjustClientRect(TRectI& area) {
   const int edge = Scale(2), top = Scale(Font().Height());
   area = {area.Left + edge, area.Top + top, std::max(0, area.Width - 2 * edge), std::max(0, area.Height - top - edge)};
 }
 
 void TGroupBox::WndProc(TMessage& message) {
-  if (message.Msg == WM_SETTEXT) {
+  if (message.Msg == WM_SETTEXT || message.Msg == WM_ENABLE) {
     TWinControl::WndProc(message);
     Invalidate();
     return;
+  }
+  if (message.Msg == WM_THEMECHANGED) {
+    FTheme.Open(Handle(), L"BUTTON");
+    Invalidate();
   }
   if (message.Msg != WM_PAINT) return TWinControl::WndProc(message);
   TPaintSession paint(Handle());
@@ -356,14 +506,17 @@ void TGroupBox::WndProc(TMessage& message) {
   RECT r;
   ::GetClientRect(Handle(), &r);
   r.top = std::max<LONG>(0, tm.tmHeight / 2 - 1);
-  ::DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+  const int state = ::IsWindowEnabled(Handle()) ? GBS_NORMAL : GBS_DISABLED;
+  if (FTheme) FTheme.DrawBackground(dc, BP_GROUPBOX, state, r);
+  else ::DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
   if (!Caption().empty()) {
     RECT text{Scale(8), 0, r.right - Scale(8), tm.tmHeight};
     ::DrawTextW(dc, W(Caption()), -1, &text, DT_CALCRECT | DT_SINGLELINE);
     const COLORREF back = ColorToRgb(EffectiveColor(), ::GetSysColor(COLOR_BTNFACE));
+    const COLORREF fore = ColorToRgb(Font().Color(), ::GetSysColor(COLOR_BTNTEXT));
     ::SetBkColor(dc, back);
     ::SetBkMode(dc, OPAQUE);
-    ::SetTextColor(dc, ColorToRgb(Font().Color(), ::GetSysColor(COLOR_BTNTEXT)));
+    ::SetTextColor(dc, FTheme ? FTheme.Color(BP_GROUPBOX, state, TMT_TEXTCOLOR, fore) : fore);
     ::DrawTextW(dc, W(Caption()), -1, &text, DT_SINGLELINE);
   }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "toolkit/Controls.h"
+#include "toolkit/ThemesWin32.h"
 
 // Buttons that report a click (push buttons, option buttons, check boxes):
 // the system's BN_CLICKED becomes Click, by mouse, key or accelerator.
@@ -46,11 +47,19 @@ public:
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateHandleDone() override;
+  void HandleDestroyed() override;
   void WndProc(TMessage& message) override;
   void AcceleratorPressed() override;
 
 private:
+  // A button with a glyph draws itself: through the visual style when one
+  // is active, the classic way otherwise.
   void Draw(const DRAWITEMSTRUCT& item);
+  void OpenTheme();
+  void SetHot(bool value);
+  TThemeData FTheme;
+  bool FHot = false;  // the mouse pointer is over the button
   bool FDefault = false;
   bool FCancel = false;
   int FModalResult = 0;
@@ -79,7 +88,8 @@ private:
 };
 
 // An option button; the buttons of one parent form one group, and choosing
-// one clears the others. Setting it checked by code clicks it.
+// one clears the others. Setting it checked by code clicks it. Only a click,
+// Space, an arrow key or its accelerator chooses it, never the focus alone.
 class TRadioButton : public TCheckableButton {
 public:
   explicit TRadioButton(TComponent* owner = nullptr);
@@ -89,6 +99,10 @@ protected:
   void CreateParams(TCreateParams& params) override;
   void WndProc(TMessage& message) override;
   void AcceleratorPressed() override;
+
+private:
+  // This button is now the checked one: the others are cleared, and it clicks.
+  void Chosen();
 };
 
 // A check box; OnClick on every change, by mouse, Space, accelerator or code.
@@ -103,22 +117,34 @@ protected:
 };
 
 // A caption on the parent's colour; its "&" accelerator focuses FocusControl
-// (and so selects it, when it is an option button).
+// (and so selects it, when it is an option button). With AutoSize (the
+// default) it is as large as its caption in its font at its window's DPI,
+// measured again whenever the caption, the font or the DPI changes; its
+// top-left corner stays.
 class TLabel : public TWinControl {
 public:
   explicit TLabel(TComponent* owner = nullptr);
   TWinControl* FocusControl() const { return FFocusControl; }
   void SetFocusControl(TWinControl* control);
+  bool AutoSize() const { return FAutoSize; }
+  void SetAutoSize(bool value);
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateHandleDone() override;
+  void WndProc(TMessage& message) override;
   void Notification(TComponent* component, TOperation operation) override;
+  TRectI PhysicalBounds() override;
 
 public:
   bool Accelerator(char16_t key) override;
 
 private:
+  void AdjustSize();
   TWinControl* FFocusControl = nullptr;
+  bool FAutoSize = true;
+  // The caption's size in physical pixels, measured at FMeasuredDpi (0: not yet).
+  int FMeasuredWidth = 0, FMeasuredHeight = 0, FMeasuredDpi = 0;
 };
 
 enum TStaticBorderStyle : uint8_t { sbsNone, sbsSingle, sbsSunken };
@@ -161,15 +187,21 @@ private:
   int FBevelWidth = 1;
 };
 
-// A container with an etched frame and an optional caption; Tab enters it.
+// A container with an etched frame (the visual style's group box frame when
+// one is active) and an optional caption; Tab enters it.
 class TGroupBox : public TWinControl {
 public:
   explicit TGroupBox(TComponent* owner = nullptr);
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateHandleDone() override;
+  void HandleDestroyed() override;
   void WndProc(TMessage& message) override;
   void AdjustClientRect(TRectI& area) override;
+
+private:
+  TThemeData FTheme;
 };
 
 enum TUDOrientation : uint8_t { udVertical, udHorizontal };

@@ -20,6 +20,20 @@
 //   driver appdata                                prints the roaming application-data folder
 //   driver text HWND                              the window's text on one line: backslash, CR,
 //                                                 LF and tab written as \\, \r, \n and \t
+//   driver focused HWND                           the focus and the active window of the thread
+//                                                 that owns HWND (GetGUIThreadInfo), as
+//                                                 "focus=0x.. active=0x.."
+//   driver popup MS                               a top-level window of the driver's own, brought
+//                                                 to the front for MS ms; prints "foreground=1"
+//                                                 when it was the foreground window
+//   driver activate HWND                          brings a window to the front
+//   driver textsize HWND [FACE PX WEIGHT CHARSET] "W,H": the window's text on one line, as
+//                                                 DrawText with DT_CALCRECT measures it ("&"
+//                                                 prefixes take no room), in the font described
+//                                                 (FACE "menu": the menu font's face; PX the
+//                                                 character height in pixels), else in the
+//                                                 window's own (WM_GETFONT: a font of another
+//                                                 process cannot be read, exit 3)
 #include <windows.h>
 #include <shlobj.h>
 
@@ -166,6 +180,70 @@ int Screenshot(const wchar_t* file) {
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
   return rc;
+}
+
+LRESULT CALLBACK PopupProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+int Popup(DWORD ms) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = PopupProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = L"TolviDriverPopup";
+  RegisterClassW(&wc);
+  const HWND wnd = CreateWindowExW(0, wc.lpszClassName, L"driver popup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                                   240, 120, nullptr, nullptr, wc.hInstance, nullptr);
+  if (!wnd) return 1;
+  SetForegroundWindow(wnd);
+  SetActiveWindow(wnd);
+  const DWORD start = GetTickCount();
+  bool front = false;
+  for (DWORD now = start; now - start < ms; now = GetTickCount()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - (now - start), QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    front = front || GetForegroundWindow() == wnd;
+  }
+  PrintLine(front ? "foreground=1" : "foreground=0");
+  DestroyWindow(wnd);
+  return 0;
+}
+
+int TextSize(HWND wnd, int argc, wchar_t** argv) {
+  LOGFONTW lf{};
+  if (argc >= 4) {
+    std::wstring face = argv[0];
+    if (face == L"menu") {
+      NONCLIENTMETRICSW metrics{};
+      metrics.cbSize = sizeof(metrics);
+      SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+      face = metrics.lfMenuFont.lfFaceName;
+    }
+    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    lf.lfHeight = -static_cast<LONG>(wcstol(argv[1], nullptr, 10));
+    lf.lfWeight = wcstol(argv[2], nullptr, 10);
+    lf.lfCharSet = static_cast<BYTE>(wcstoul(argv[3], nullptr, 10));
+  } else {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(wnd, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) || !result) return 3;
+    if (!GetObjectW(reinterpret_cast<HFONT>(result), sizeof(lf), &lf)) return 3;
+  }
+  HFONT font = CreateFontIndirectW(&lf);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  const std::wstring text = Text(wnd);
+  RECT r{0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  PrintLine(std::to_string(r.right - r.left) + "," + std::to_string(r.bottom - r.top));
+  return 0;
 }
 
 }  // namespace
@@ -335,6 +413,17 @@ int wmain(int argc, wchar_t** argv) {
     PrintLine(Utf8(escaped));
     return 0;
   }
+  if (cmd == L"focused" && argc >= 3) {
+    const HWND wnd = ParseHwnd(argv[2]);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info)) return 1;
+    PrintLine("focus=" + Hex(info.hwndFocus) + " active=" + Hex(info.hwndActive));
+    return 0;
+  }
+  if (cmd == L"popup" && argc >= 3) return Popup(wcstoul(argv[2], nullptr, 10));
+  if (cmd == L"activate" && argc >= 3) return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
+  if (cmd == L"textsize" && argc >= 3) return TextSize(ParseHwnd(argv[2]), argc - 3, argv + 3);
   if (cmd == L"appdata") {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path);

@@ -17,8 +17,8 @@ WINDOW_COLOUR = (160, 160, 164)
 
 # Controls in 96-DPI units within the window's client area (the panel's
 # bevel and the group boxes' places added in), as the window lays them out.
+# (The labels size themselves to their captions: scenarios_look checks them.)
 LAYOUT = {
-    "[&1]": (11, 13, 25, 19),
     "シャットダウン": (51, 11, 270, 23),
     "休止状態": (51, 131, 270, 23),
     "実 行 [Enter]": (120, 180, 205, 40),

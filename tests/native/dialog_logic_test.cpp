@@ -17,6 +17,18 @@ TEST(DialogLogic, DpiScalingRoundsHalfAwayFromZeroLikeMulDiv) {
   EXPECT_EQ((DpiScale(TRectI{15, 185, 94, 26}, 144)), (TRectI{23, 278, 141, 39}));
 }
 
+// A size in points becomes pixels once, at the DPI it is shown at; going
+// through 96-DPI pixels first would round twice (14 pt at 144 DPI: 19 px
+// scaled to 29, not 28).
+TEST(DialogLogic, PointSizesBecomePixelsOnceAtTheWindowsDpi) {
+  struct Case { int points, dpi, pixels; };
+  for (const Case& c : {Case{10, 96, 13}, Case{10, 120, 17}, Case{10, 144, 20}, Case{10, 192, 27},
+                        Case{14, 96, 19}, Case{14, 120, 23}, Case{14, 144, 28}, Case{14, 192, 37},
+                        Case{9, 96, 12}, Case{9, 120, 15}, Case{9, 144, 18}, Case{9, 192, 24},
+                        Case{0, 144, 0}})
+    EXPECT_EQ(PointsToPixels(c.points, c.dpi), c.pixels) << c.points << " pt at " << c.dpi;
+}
+
 TEST(DialogLogic, AlignedControlsStackFromTheEdgesAndClientFillsTheRest) {
   const TRectI area{1, 1, 340, 297};  // inside a one-pixel bevel
   const auto rects = AlignControls(area, {{alTop, {5, 5, 10, 170}},

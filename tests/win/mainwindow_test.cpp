@@ -15,6 +15,7 @@
 #include "toolkit/pictures/Image.h"
 
 #include <commctrl.h>
+#include <imm.h>
 
 namespace {
 
@@ -153,6 +154,103 @@ TEST_F(MainWindowWin, AMoveToAMonitorOfAnotherDpiLaysTheWindowOutAgain) {
   EXPECT_NEAR(ok.bottom - ok.top, ::MulDiv(40, dpi, 96), 1);
   RECT display = ClientRectIn(Named<TWinControl>(u"TXTStartTime"));
   EXPECT_NEAR(display.right - display.left, ::MulDiv(45, dpi, 96), 1);
+}
+
+// Sizes in points become pixels once, at the window's DPI.
+TEST_F(MainWindowWin, FontsInPointsAreMadeForTheWindowsDpi) {
+  const int dpi = form->Dpi();
+  struct Row { const char16_t* name; int points; };
+  for (const Row& row : {Row{u"RadioButton3", 14}, Row{u"OKBtn", 14}, Row{u"LblStartTime", 10},
+                         Row{u"CHKConfirm", 10}, Row{u"BtnPicSel", 10}}) {
+    LOGFONTW lf{};
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(Named<TWinControl>(row.name).Handle(), WM_GETFONT, 0, 0));
+    ASSERT_TRUE(::GetObjectW(font, sizeof(lf), &lf)) << ToUtf8(row.name);
+    EXPECT_EQ(lf.lfHeight, -::MulDiv(row.points, dpi, 72)) << ToUtf8(row.name) << " at " << dpi;
+  }
+}
+
+TEST_F(MainWindowWin, EveryLabelShowsItsWholeCaptionAndTheClockKeepsItsSize) {
+  const int dpi = form->Dpi();
+  for (const char16_t* name : {u"LblStartTime", u"Label1", u"Label5"}) {
+    auto& label = Named<TWinControl>(name);
+    const HDC dc = ::GetDC(label.Handle());
+    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label.Handle(), WM_GETFONT, 0, 0)));
+    RECT need{0, 0, 0, 0};
+    ::DrawTextW(dc, W(label.Caption()), -1, &need, DT_CALCRECT | DT_SINGLELINE);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label.Handle(), dc);
+    RECT r{};
+    ::GetClientRect(label.Handle(), &r);
+    EXPECT_GE(r.right, need.right) << ToUtf8(name);
+    EXPECT_GE(r.bottom, need.bottom) << ToUtf8(name);
+  }
+  // "秒表示" from its place in the layout: 243, 40 in the options' box.
+  RECT label{}, box{};
+  ::GetWindowRect(Named<TWinControl>(u"LblStartTime").Handle(), &label);
+  ::GetWindowRect(Named<TWinControl>(u"GroupBoxOption").Handle(), &box);
+  EXPECT_EQ(label.left - box.left, ::MulDiv(243, dpi, 96));
+  EXPECT_EQ(label.top - box.top, ::MulDiv(40, dpi, 96));
+  RECT clock = ClientRectIn(Named<TWinControl>(u"TxtWinTime"));
+  EXPECT_EQ(clock.right - clock.left, ::MulDiv(94, dpi, 96));
+  EXPECT_EQ(clock.bottom - clock.top, ::MulDiv(26, dpi, 96));
+}
+
+// Nothing in the window takes typed text: no input method composes there.
+TEST_F(MainWindowWin, TheInputMethodIsOffForTheWindowAndEachControl) {
+  EXPECT_EQ(::ImmGetContext(form->Handle()), nullptr);
+  int controls = 0;
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* control = dynamic_cast<TWinControl*>(form->Components(i))) {
+      ++controls;
+      const HIMC context = ::ImmGetContext(control->Handle());
+      EXPECT_EQ(context, nullptr) << ToUtf8(control->Name());
+      if (context) ::ImmReleaseContext(control->Handle(), context);
+    }
+  EXPECT_GE(controls, 20);
+}
+
+TEST_F(MainWindowWin, AtStartTheFocusIsOnTheFirstControlOfTheTabOrderThatCanTakeIt) {
+  ::SetForegroundWindow(form->Handle());
+  // The activation may take the display server's time to arrive.
+  auto& confirm = Named<TWinControl>(u"CHKConfirm");
+  for (int i = 0; i < 200 && !confirm.Focused(); ++i) {
+    ::Sleep(10);
+    Pump();
+  }
+  // The execute button comes first, but waits for an action.
+  TWinControl* focus = FindControl(::GetFocus());
+  EXPECT_TRUE(confirm.Focused()) << "the focus is on " << (focus ? ToUtf8(focus->Name()) : "no control");
+  EXPECT_EQ(RunSettings.ExitMode, TExitMode::None);
+}
+
+// Windows (since Vista) and Wine 10 tell of a click when an unchecked option
+// button gets the focus from the keyboard; a real click checks it first.
+TEST_F(MainWindowWin, AFocusNotificationLeavesOneActionChosenAndThatIsTheExitMode) {
+  auto radio = [&](int n) -> TRadioButton& { return Named<TRadioButton>(u"RadioButton" + IntToStr(n)); };
+  auto notify = [&](int n) {
+    ::SendMessageW(Named<TWinControl>(u"GroupBox1").Handle(), WM_COMMAND,
+                   MAKEWPARAM(::GetDlgCtrlID(radio(n).Handle()), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(radio(n).Handle()));
+    Pump();
+  };
+  auto chosen = [&] {
+    int count = 0;
+    for (int n = 1; n <= 5; ++n) count += radio(n).Checked();
+    return count;
+  };
+  radio(4).SetChecked(true);
+  Pump();
+  ASSERT_EQ(RunSettings.ExitMode, TExitMode::Sleep);
+  radio(1).SetFocus();
+  notify(1);  // the focus, not a click
+  EXPECT_EQ(chosen(), 1);
+  EXPECT_TRUE(radio(4).Checked());
+  EXPECT_EQ(RunSettings.ExitMode, TExitMode::Sleep);
+  ::SendMessageW(radio(2).Handle(), BM_CLICK, 0, 0);  // a click
+  Pump();
+  EXPECT_EQ(chosen(), 1);
+  EXPECT_TRUE(radio(2).Checked());
+  EXPECT_EQ(RunSettings.ExitMode, TExitMode::Reboot);
 }
 
 // A main window that is never shown (an action from the command line) is
