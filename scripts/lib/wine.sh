@@ -26,7 +26,14 @@ wine_stop() {
 
 _wine_theme_reg() {
   case ${TOLVI_WINE_THEME:-} in
-    "") ;;
+    # A new prefix names the Light style without saying whether it is on,
+    # and Wine then draws with it: classic is asked for in so many words.
+    "") cat <<'REG'
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
+"ThemeActive"="0"
+REG
+      ;;
     light) cat <<'REG'
 
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
@@ -84,7 +91,7 @@ REG
 
 wine_template() {
   local t=$TOLVI_WINE_DIR/template
-  local stamp="$t/.tolvi-ready-3-$(wine --version 2>/dev/null | tr ' /' '__')${TOLVI_WINE_THEME:+-$TOLVI_WINE_THEME}"
+  local stamp="$t/.tolvi-ready-3-$(wine --version 2>/dev/null | tr ' /' '__')-${TOLVI_WINE_THEME:-classic}"
   [ -f "$stamp" ] && return 0
   rm -rf "$t"
   mkdir -p "$TOLVI_WINE_DIR"
