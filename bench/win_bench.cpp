@@ -37,6 +37,7 @@
 #include <csetjmp>
 
 #include "app/ME.h"
+#include "bench/PhotoPixels.h"
 #include "forms/DispImageWin32.h"
 #include "forms/TolviMainWin32.h"
 #include "toolkit/StdCtrls.h"
@@ -303,19 +304,9 @@ std::string MakePhoto(int width, int height) {
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, 90, TRUE);
   jpeg_start_compress(&info, TRUE);
-  uint32_t seed = 2024;
+  uint32_t seed = kPhotoSeed;
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      seed = seed * 1664525u + 1013904223u;
-      const int grain = static_cast<int>(seed >> 28) - 8;
-      const double fx = x / double(width), fy = y / double(height);
-      double r = 90 + 120 * fy + 30 * std::sin(fx * 9), g = 140 + 60 * fx - 40 * fy, b = 220 - 150 * fy;
-      const double d1 = std::hypot(fx - 0.3, fy - 0.6), d2 = std::hypot(fx - 0.72, fy - 0.35);
-      if (d1 < 0.18) r = 200 + 40 * std::cos(d1 * 40), g = 80, b = 60 + 30 * std::sin(fx * 80);
-      if (d2 < 0.12) r = 40, g = 160 + 50 * std::sin(fy * 120), b = 70;
-      auto put = [&](int c, double v) { row[x * 3 + c] = static_cast<unsigned char>(std::clamp(int(v) + grain, 0, 255)); };
-      put(0, r), put(1, g), put(2, b);
-    }
+    PhotoRow(width, height, y, seed, row.data());
     JSAMPROW line = row.data();
     jpeg_write_scanlines(&info, &line, 1);
   }

@@ -2,10 +2,10 @@
 every DPI, the focus where they left it after switching to another window,
 and, where a visual style is on, an execute button drawn like the system's
 own push buttons."""
-import struct
 import time
 
 from e2e import check, scenario
+from scenarios_mainwindow import child, main_window, mul_div, rect, screen_pixels, wait_for
 
 FORM = "Tolvi.Form"
 
@@ -19,54 +19,6 @@ LABEL_CORNERS = {
     "[&5]": (11, 133),
     "秒表示": (244, 268),
 }
-
-
-# (Importing these from scenarios_mainwindow would register its scenarios a
-# second time.)
-def mul_div(value, dpi):
-    return (value * dpi + 48) // 96
-
-
-def main_window(s, timeout=20):
-    hwnd = s.wait_window(title="Tolvi", cls=FORM, timeout=timeout)
-    check(hwnd, "the main window did not appear")
-    time.sleep(0.5)
-    return hwnd
-
-
-def rect(info):
-    return tuple(int(v) for v in info["rect"].split(","))
-
-
-def child(s, hwnd, text=None, cls=None):
-    for c in s.children(hwnd):
-        if (text is None or c.get("title") == text) and (cls is None or c.get("class") == cls):
-            return c
-    raise AssertionError(f"no control {text or cls}")
-
-
-def wait_for(condition, timeout=10):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.2)
-    return condition()
-
-
-def screen_pixels(s, name):
-    """A screenshot, and a reader of its pixels as (r, g, b)."""
-    png = s.screenshot(name)
-    data = (s.dir / f"{name}.bmp").read_bytes()
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height = struct.unpack_from("<ii", data, 18)
-    stride = (width * 3 + 3) & ~3
-
-    def pixel(x, y):
-        at = offset + (height - 1 - y) * stride + x * 3
-        b, g, r = data[at:at + 3]
-        return r, g, b
-    return png, pixel
 
 
 def label_font(title, dpi):

@@ -5,12 +5,12 @@ import contextlib
 import hashlib
 import os
 import re
-import struct
 import subprocess
 import time
 import zipfile
 
 from e2e import ROOT, check, scenario
+from scenarios_exitseq import screen_pixel
 
 FORM = "Tolvi.Form"
 BOX = "#32770"
@@ -111,16 +111,6 @@ def _(s):
     calls = [c for c in p.relay_lines() if c.lower().startswith("user32.exitwindowsex")]
     check([c.split(".", 1)[1] for c in calls] == ["ExitWindowsEx(00000000,00000000)"], f"calls {calls}")
     check(not (s.appdata / "Ordane" / "Quv" / "Tolvi.ini").exists(), "a settings file was written")
-
-
-def screen_pixel(bmp_path, x, y):
-    """(r, g, b) of the driver's 24-bit bottom-up screenshot."""
-    data = bmp_path.read_bytes()
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height = struct.unpack_from("<ii", data, 18)
-    at = offset + (height - 1 - y) * ((width * 3 + 3) & ~3) + x * 3
-    b, g, r = data[at:at + 3]
-    return r, g, b
 
 
 @scenario("package: the shipped program shows a JPEG beside it full screen, then logs off")

@@ -3,81 +3,15 @@ follows, and the picture with the confirmation on, answered Yes and No."""
 import subprocess
 import time
 
-import struct
 
 from e2e import check, scenario
+from scenarios_exitseq import close_to, engine_calls, screen_pixel, wait_gone
+from scenarios_mainwindow import child, main_window, rect, settings_bytes, settings_path, wait_for
 
 FORM = "Tolvi.Form"
 BOX = "#32770"
 VK_RETURN = 0x0D
 ENGINE = "user32.ExitWindowsEx;kernel32.SetSystemPowerState;powrprof.*"
-
-# The helpers of the other scenario files, repeated: importing those files
-# would register their scenarios a second time.
-
-
-def rect(info):
-    return tuple(int(v) for v in info["rect"].split(","))
-
-
-def child(s, hwnd, text=None, cls=None):
-    for c in s.children(hwnd):
-        if (text is None or c.get("title") == text) and (cls is None or c.get("class") == cls):
-            return c
-    raise AssertionError(f"no control {text or cls}")
-
-
-def main_window(s, timeout=20):
-    hwnd = s.wait_window(title="Tolvi", cls=FORM, timeout=timeout)
-    check(hwnd, "the main window did not appear")
-    time.sleep(0.5)
-    return hwnd
-
-
-def settings_path(s):
-    return s.appdata / "Ordane" / "Quv" / "Tolvi.ini"
-
-
-def settings_bytes(confirm, picture, time_):
-    text = f"[Form]\r\nConfirm={confirm}\r\n\r\n[Picture]\r\nFile={picture}\r\nTime={time_}\r\n\r\n"
-    return b"\xff\xfe" + text.encode("utf-16-le")
-
-
-def wait_for(condition, timeout=10):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.2)
-    return condition()
-
-
-def screen_pixel(bmp_path, x, y):
-    """(r, g, b) of a 24-bit bottom-up BMP as the driver writes it."""
-    data = bmp_path.read_bytes()
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height = struct.unpack_from("<ii", data, 18)
-    stride = (width * 3 + 3) & ~3
-    at = offset + (height - 1 - y) * stride + x * 3
-    b, g, r = data[at:at + 3]
-    return r, g, b
-
-
-def close_to(colour, want, tolerance=40):
-    return all(abs(a - b) <= tolerance for a, b in zip(colour, want))
-
-
-def engine_calls(proc):
-    calls = []
-    for call in proc.relay_lines():
-        module, _, rest = call.partition(".")
-        calls.append(module.lower() + "." + rest)
-    return [c for c in calls if c.startswith(("user32.ExitWindowsEx", "kernel32.SetSystemPowerState", "powrprof."))]
-
-
-def wait_gone(s, hwnd, timeout):
-    s.driver("wait-gone", hwnd, int(timeout * 1000), ok_codes=(0, 1), timeout=timeout + 30)
-    return s.last_driver_code == 0
 
 
 def big_png(s, name="Big.png"):
