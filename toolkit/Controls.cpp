@@ -120,6 +120,12 @@ WNDPROC RegisterToolkitClass(const TCreateParams& params) {
   // The common controls are loaded with the first window, not at start: a
   // run that makes no window never pays for them.
   [[maybe_unused]] static const bool commonControls = [] {
+    // The theme library, which the self-drawn controls use too, is taken
+    // from the system folder before the common controls can ask for it by
+    // name: a loader that resolves a system library's delayed imports with
+    // the plain search (Wine's, where no style is active) would otherwise
+    // take an uxtheme.dll found beside the program.
+    LoadSystemLibrary(L"uxtheme.dll");  // stays loaded for the process
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
     return ::InitCommonControlsEx(&icc) != FALSE;
   }();
