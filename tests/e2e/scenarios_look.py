@@ -125,22 +125,18 @@ def _(s):
     p = s.start("Tolvi.exe")
     hwnd = main_window(s)
     dpi = round(int(s.info(hwnd)["client"].split(",")[0]) * 96 / 342)
-    # An action makes the execute button enabled. With the focus on the
-    # option, the execute button is the window's default button; with the
-    # focus on the picture button, that one is (a push button with the focus
-    # is the default one, and only one button is drawn as default at a
-    # time). Each is compared in the default state with the other.
+    # An action makes the execute button enabled; the focus stays on the
+    # option, away from both buttons, so that neither draws a focus. The
+    # execute button is the window's default button: 選択 is given the
+    # default style too (BM_SETSTYLE), so that both are drawn in one state.
     s.driver("key", hwnd, ord("1"))
     check(wait_for(lambda: child(s, hwnd, "実 行 [Enter]")["enabled"] == "1"), "digit 1 chose no action")
-    suffix = "-themed" if themed else ""
+    s.driver("post", child(s, hwnd, "選択")["hwnd"], 0xF4, 1, 1)  # BM_SETSTYLE, BS_DEFPUSHBUTTON, redraw
     time.sleep(0.5)
-    _, execute_default = screen_pixels(s, "look-buttons-execute-default" + suffix)
-    s.driver("focus", child(s, hwnd, "選択")["hwnd"])
-    time.sleep(0.5)
-    _, select_default = screen_pixels(s, "look-buttons-select-default" + suffix)
+    _, pixel = screen_pixels(s, "look-buttons" + ("-themed" if themed else ""))
     if themed:
-        ok = button_pixels(execute_default, *rect(child(s, hwnd, "実 行 [Enter]")), dpi)
-        select = button_pixels(select_default, *rect(child(s, hwnd, "選択")), dpi)
+        ok = button_pixels(pixel, *rect(child(s, hwnd, "実 行 [Enter]")), dpi)
+        select = button_pixels(pixel, *rect(child(s, hwnd, "選択")), dpi)
         for part in ok:
             check(close(ok[part], select[part]), f"{part}: execute {ok[part]}, 選択 {select[part]}")
     s.driver("close", hwnd)

@@ -30,14 +30,15 @@ PROBE = "tests/e2e/planted_probe.exe"
 
 
 def planted(s):
-    """The names to plant. Wine 8's own libraries resolve their delayed
-    imports through the loader's plain search, which ignores the process's
-    default directories (Windows and kernel32's LoadLibrary honour them):
-    its uxtheme takes msimg32 that way when it draws, so msimg32 cannot be
-    judged under Wine 8, as version.dll cannot be under any Wine."""
-    if getattr(s, "wine_major", 8) < 10:
-        return [n for n in PLANTED if n != "msimg32"]
-    return PLANTED
+    """The names to plant, less those that Wine itself takes by its plain
+    search, which cannot be judged here (as version.dll cannot be under any
+    Wine): Wine 8's own libraries resolve their delayed imports that way,
+    ignoring the process's default directories, so its uxtheme takes msimg32
+    when it draws; Wine 10's user32 takes uxtheme when the process starts,
+    before any code of the program runs. Windows honours the default
+    directories for both."""
+    wine_own = {"msimg32"} if getattr(s, "wine_major", 8) < 10 else {"uxtheme"}
+    return [n for n in PLANTED if n not in wine_own]
 
 
 def overrides(names):
