@@ -81,6 +81,7 @@ private:
   // The source of the picture shown, which a failed check falls back to.
   TSizedDecode FShownDecode;
   TLoadFailed FShownFailed;
+  TPictureSize FShownFor;
   TPictureSize FLoadedFor;  // the target the picture was decoded for
   bool FStretch = false;
   TBitmapHandle FRendered;

@@ -38,6 +38,7 @@ void TImage::LoadPicture(TSizedDecode decode, TLoadFailed failed, TSizedCheck ch
       FWorker.Cancel();
       FDecode = FShownDecode;
       FFailed = FShownFailed;
+      FLoadedFor = FShownFor;
       throw;
     }
   }
@@ -84,6 +85,7 @@ void TImage::PictureReady(uint64_t generation) {
   FPicture = std::move(picture);
   FShownDecode = FDecode;
   FShownFailed = FFailed;
+  FShownFor = FLoadedFor;
   DropRendered();
   Invalidate();
 }
