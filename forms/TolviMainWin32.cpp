@@ -251,14 +251,19 @@ void TTolviMainForm::HostSetTimeControlsEnabled(bool enabled) {
 }
 
 // Decoded on the worker for the view's size at the window's DPI; the window
-// shows without waiting for it. A failure is raised when it is known, from
-// the view's handling of the result, and reaches the general error report as
-// any handler's error does; the view keeps what it had.
+// shows without waiting for it. Its header is read and checked here first,
+// so a file that cannot be read, is of a kind not taken, or is damaged in its
+// header raises its message at once, where the caller reports it (while the
+// window is made, for the saved picture). Damage further on is raised when
+// the decode ends, from the view's handling of the result, and reaches the
+// general error report as any handler's error does. Either way the view
+// keeps what it had.
 void TTolviMainForm::HostLoadPreview(const String& fileName) {
   // A window that is never shown (an action from the command line, whose
   // sequence has already run) has no preview to draw.
   if (Application && !Application->ShowMainForm()) return;
-  Image1->LoadPicture([fileName](TPictureSize target) { return DecodePictureFile(fileName, target); }, nullptr);
+  Image1->LoadPicture([fileName](TPictureSize target) { return DecodePictureFile(fileName, target); }, nullptr,
+                      [fileName](TPictureSize target) { CheckPictureFileHeader(fileName, target); });
 }
 
 void TTolviMainForm::HostClearPreview() { Image1->ClearPicture(); }

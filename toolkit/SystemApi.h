@@ -73,6 +73,16 @@ struct SystemApi {
   // False with `error` set when the platform refuses, or ERROR_FILE_TOO_LARGE
   // when the file holds more than `maxSize` bytes.
   virtual bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) = 0;
+  // The first `headSize` bytes of a file (all of it when shorter) and its
+  // whole size, with ReadFileBytes's refusals, ERROR_FILE_TOO_LARGE included.
+  // The platform reads only the head; this stand-in reads the whole file.
+  virtual bool ReadFileHead(const String& fileName, uint64_t maxSize, size_t headSize, std::string& head,
+                            uint64_t& fileSize, uint32_t& error) {
+    if (!ReadFileBytes(fileName, maxSize, head, error)) return false;
+    fileSize = head.size();
+    if (head.size() > headSize) head.resize(headSize);
+    return true;
+  }
   // FormatMessageW's text of a system error code, as the system words it.
   virtual String SysErrorMessage(uint32_t error) = 0;
   // The deprecated query, as it is: on Windows 8.1 and later it tells the

@@ -24,6 +24,10 @@ struct WindowsSystemApi final : SystemApi {
   bool ReadFileBytes(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) override {
     return ReadWholeFile(fileName, maxSize, bytes, error);
   }
+  bool ReadFileHead(const String& fileName, uint64_t maxSize, size_t headSize, std::string& head,
+                    uint64_t& fileSize, uint32_t& error) override {
+    return ::ReadFileHead(fileName, maxSize, headSize, head, fileSize, error);
+  }
   String SysErrorMessage(uint32_t error) override { return ::SysErrorMessage(error); }
   int32_t GetVersionExW(TOSVersionInfo& info) override {
     OSVERSIONINFOW os{};

@@ -4,15 +4,21 @@
 #include <cwchar>
 #include <new>
 
-bool ReadWholeFile(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) {
+namespace {
+
+// Reads up to `count` bytes of a file (all of it when shorter), refusing a
+// file above maxSize bytes; `fileSize` is its whole size.
+bool ReadFileStart(const String& fileName, uint64_t maxSize, uint64_t count, std::string& bytes,
+                   uint64_t& fileSize, uint32_t& error) {
   TFileHandle file(::CreateFileW(W(fileName), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return error = ::GetLastError(), false;
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size)) return error = ::GetLastError(), false;
-  if (static_cast<uint64_t>(size.QuadPart) > maxSize) return error = ERROR_FILE_TOO_LARGE, false;
+  fileSize = static_cast<uint64_t>(size.QuadPart);
+  if (fileSize > maxSize) return error = ERROR_FILE_TOO_LARGE, false;
   try {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
+    bytes.resize(static_cast<size_t>(std::min(fileSize, count)));
   } catch (const std::bad_alloc&) {
     return error = ERROR_NOT_ENOUGH_MEMORY, false;
   }
@@ -21,11 +27,26 @@ bool ReadWholeFile(const String& fileName, uint64_t maxSize, std::string& bytes,
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
     DWORD read = 0;
     if (!::ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr)) return error = ::GetLastError(), false;
-    if (read == 0) break;  // the file became shorter meanwhile
+    if (read == 0) {  // the file became shorter meanwhile
+      fileSize = done;
+      break;
+    }
     done += read;
   }
   bytes.resize(done);
   return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error) {
+  uint64_t fileSize = 0;
+  return ReadFileStart(fileName, maxSize, maxSize, bytes, fileSize, error);
+}
+
+bool ReadFileHead(const String& fileName, uint64_t maxSize, size_t headSize, std::string& head,
+                  uint64_t& fileSize, uint32_t& error) {
+  return ReadFileStart(fileName, maxSize, headSize, head, fileSize, error);
 }
 
 String SysErrorMessage(uint32_t error) {

@@ -83,6 +83,10 @@ private:
 // system's error code when it cannot (ERROR_FILE_TOO_LARGE above the limit,
 // ERROR_NOT_ENOUGH_MEMORY when there is no room for it).
 bool ReadWholeFile(const String& fileName, uint64_t maxSize, std::string& bytes, uint32_t& error);
+// The first headSize bytes of a file, all of it when shorter, and its whole
+// size; the same refusals as ReadWholeFile.
+bool ReadFileHead(const String& fileName, uint64_t maxSize, size_t headSize, std::string& head,
+                  uint64_t& fileSize, uint32_t& error);
 // The system's text for an error code; empty when it has none.
 String SysErrorMessage(uint32_t error);
 

@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to the JPEG decoder, for a small target: it may
-// refuse them with an Exception, nothing else.
+// refuse them with an Exception, nothing else, and its header check must
+// agree with it.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "HeaderAgreement.h"
 #include "toolkit/pictures/Picture.h"
 
 namespace {
@@ -19,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The last byte picks a target of up to 128 × 96, so every DCT scale gets
   // its share; a picture smaller than the target is decoded at its own size.
   const int scale = size ? (data[size - 1] & 15) + 1 : 1;
-  try {
-    DecodeJpeg(bytes, {scale * 8, scale * 6}, kLimits);
-  } catch (const Exception&) {
-  }
+  const TPictureSize target{scale * 8, scale * 6};
+  ExpectHeaderAgreement(
+      bytes, [&](std::string_view head, uint64_t fileSize) { return CheckJpegHeader(head, fileSize, target, kLimits); },
+      [&](std::string_view b) { DecodeJpeg(b, target, kLimits); });
   return 0;
 }

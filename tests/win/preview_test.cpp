@@ -6,6 +6,7 @@
 
 #include "MessagePump.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 #include <memory>
@@ -18,11 +19,13 @@
 #include "toolkit/SystemApi.h"
 #include "toolkit/Win32.h"
 #include "toolkit/pictures/Image.h"
+#include "toolkit/pictures/PictureFormats.h"
 
 namespace {
 
 // The real system, but reading a file whose name ends in "slow.bmp" waits
-// until the gate opens.
+// until the gate opens. Reading the start of a file, as the header check
+// does while the window is made, does not wait: only the decode is slow.
 struct TSlowFiles : SystemApi {
   SystemApi& real = RealSeam<SystemApi>();
   HANDLE gate = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -43,6 +46,10 @@ struct TSlowFiles : SystemApi {
     const bool read = real.ReadFileBytes(fileName, maxSize, bytes, error);
     if (slow) ::SetEvent(readDone);
     return read;
+  }
+  bool ReadFileHead(const String& fileName, uint64_t maxSize, size_t headSize, std::string& head, uint64_t& fileSize,
+                    uint32_t& error) override {
+    return real.ReadFileHead(fileName, maxSize, headSize, head, fileSize, error);
   }
   uint32_t GetFileAttributesW(const String& fileName) override { return real.GetFileAttributesW(fileName); }
   uint32_t GetLastError() override { return real.GetLastError(); }
@@ -85,6 +92,25 @@ std::string SolidBmp(int width, int height, COLORREF color) {
   ih.biBitCount = 24;
   return std::string(reinterpret_cast<const char*>(&fh), 14) + std::string(reinterpret_cast<const char*>(&ih), 40) +
          pixels;
+}
+
+// A 4 × 4 RLE8 bitmap whose data ends after its first run: a sound header,
+// damage that only the decode finds.
+std::string CutRleBmp() {
+  const std::string palette = std::string("\x00\xFF\x00\x00", 4) + std::string(12, '\0');
+  const std::string data("\x04\x00", 2);
+  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(14 + 40 + palette.size() + data.size()), 0, 0,
+                      static_cast<DWORD>(14 + 40 + palette.size())};
+  BITMAPINFOHEADER ih{};
+  ih.biSize = 40;
+  ih.biWidth = 4;
+  ih.biHeight = 4;
+  ih.biPlanes = 1;
+  ih.biBitCount = 8;
+  ih.biCompression = BI_RLE8;
+  ih.biClrUsed = 4;
+  return std::string(reinterpret_cast<const char*>(&fh), 14) + std::string(reinterpret_cast<const char*>(&ih), 40) +
+         palette + data;
 }
 
 void WriteFile(const String& name, const std::string& bytes) {
@@ -187,19 +213,52 @@ TEST_F(PreviewWin, ADropDuringTheDecodeWins) {
   EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(PreviewWin, ADamagedPictureIsReportedWhenItsDecodeEnds) {
+// A drop whose header is damaged (rows the file is too short for) is
+// reported by the drop itself; damage only the decode finds, when the decode
+// ends. Either way the preview keeps the picture it had.
+TEST_F(PreviewWin, ADamagedDropIsReportedAtOnceOrWhenItsDecodeEnds) {
   ::SetEvent(files.gate);
   Settle();
-  const String broken = folder + u"\\broken.bmp";
-  WriteFile(broken, SolidBmp(40, 20, RGB(0, 255, 0)).substr(0, 70));
+  const String header = folder + u"\\header.bmp", data = folder + u"\\data.bmp";
+  WriteFile(header, SolidBmp(40, 20, RGB(0, 255, 0)).substr(0, 70));
+  WriteFile(data, CutRleBmp());
   TStringList dropped;
-  dropped.Add(broken);
-  form->DropDstFileDrop(dropped);
-  Settle();
-  ::DeleteFileW(W(broken));
-  ASSERT_EQ(errors.size(), 1u);
+  dropped.Add(header);
+  EXPECT_THROW(form->DropDstFileDrop(dropped), Exception) << "raised for the general error report";
+  EXPECT_FALSE(form->Image1->Loading());
+  EXPECT_EQ(RunSettings.PictureFile, header);
   EXPECT_EQ(ViewCentre(), RGB(255, 0, 0)) << "the preview keeps the picture it had";
   EXPECT_TRUE(form->TXTStartTime->Enabled());
+
+  dropped.Clear();
+  dropped.Add(data);
+  form->DropDstFileDrop(dropped);
+  EXPECT_TRUE(errors.empty());
+  Settle();
+  ::DeleteFileW(W(header));
+  ::DeleteFileW(W(data));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], u"ビットマップ画像のデータが途中で切れています");
+  EXPECT_EQ(ViewCentre(), RGB(255, 0, 0)) << "the preview keeps the picture it had";
+  EXPECT_TRUE(form->TXTStartTime->Enabled());
+}
+
+// A damaged drop while an older picture is still being decoded: the older
+// one is superseded all the same and never shown.
+TEST_F(PreviewWin, ADamagedDropSupersedesADecodeUnderWay) {
+  ASSERT_TRUE(form->Image1->Loading());
+  const String broken = folder + u"\\broken.bmp";
+  WriteFile(broken, "BM");
+  TStringList dropped;
+  dropped.Add(broken);
+  EXPECT_THROW(form->DropDstFileDrop(dropped), Exception);
+  ::SetEvent(files.gate);
+  ASSERT_EQ(::WaitForSingleObject(files.readDone, 10000), WAIT_OBJECT_0);
+  ::Sleep(50);
+  Pump();
+  ::DeleteFileW(W(broken));
+  EXPECT_TRUE(form->Image1->Picture().Empty());
+  EXPECT_NE(ViewCentre(), RGB(255, 0, 0));
 }
 
 TEST_F(PreviewWin, ClosingDuringTheDecodeEndsAtOnce) {
@@ -213,6 +272,112 @@ TEST_F(PreviewWin, ClosingDuringTheDecodeEndsAtOnce) {
   ASSERT_EQ(::WaitForSingleObject(files.readDone, 10000), WAIT_OBJECT_0);
   ::Sleep(50);  // the worker finishes its decode with nobody to tell
   Pump();
+}
+
+// The error report's box while the window is made: its texts, and whether
+// the main window was visible then. Read and closed from a timer of the
+// thread, which the box's own message loop runs.
+struct TCreationBox {
+  std::vector<String> Texts;
+  bool FormVisible = false;
+};
+TCreationBox gCreationBox;
+TTolviMainForm* gCreating = nullptr;
+
+void CALLBACK ReadAndCloseBox(HWND, UINT, UINT_PTR, DWORD) {
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND wnd, LPARAM) -> BOOL {
+        wchar_t name[32] = {};
+        ::GetClassNameW(wnd, name, 32);
+        if (S(name) != u"#32770" || !::IsWindowVisible(wnd)) return TRUE;
+        ::EnumChildWindows(
+            wnd,
+            [](HWND child, LPARAM) -> BOOL {
+              wchar_t text[512] = {};
+              ::GetWindowTextW(child, text, 512);
+              gCreationBox.Texts.push_back(S(text));
+              return TRUE;
+            },
+            0);
+        gCreationBox.FormVisible =
+            gCreating && gCreating->HandleAllocated() && ::IsWindowVisible(gCreating->Handle());
+        ::PostMessageW(wnd, WM_COMMAND, IDOK, 0);
+        return FALSE;
+      },
+      0);
+}
+
+// A saved picture that cannot be shown is reported while the window is made,
+// before it is shown, with the message its decode gives: a damaged header,
+// a file that cannot be read. The controls end as for a picture shown: the
+// time controls enabled, the preview empty, nothing left to decode.
+TEST(PreviewCreationWin, ASavedPictureWithADamagedHeaderIsReportedWhileTheWindowIsMade) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  const String folder = S(temp) + u"tolvi-creation-" + IntToStr(static_cast<int>(::GetCurrentProcessId()));
+  ::CreateDirectoryW(W(folder), nullptr);
+  const String locked = folder + u"\\locked.jpg";
+  WriteFile(locked, "\xFF\xD8\xFF");
+  // Held open without sharing: the file exists but cannot be read.
+  const HANDLE hold = ::CreateFileW(W(locked), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  struct TCase {
+    String File;
+    std::string Bytes;
+  } cases[] = {
+      {folder + u"\\signature.bmp", "XM" + SolidBmp(8, 8, RGB(0, 0, 255)).substr(2)},
+      {folder + u"\\rows.bmp", SolidBmp(40, 20, RGB(0, 255, 0)).substr(0, 70)},
+      {folder + u"\\header.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0", 18)},
+      {folder + u"\\cut.jpg", std::string("\xFF\xD8\xFF\xC0\0\x0B\x08\x40\0\x40\x01\x01\x01\x11\0", 15)},
+      {locked, {}},
+  };
+  for (const TCase& c : cases) {
+    if (!c.Bytes.empty()) WriteFile(c.File, c.Bytes);
+    String expected;
+    try {
+      DecodePictureFile(c.File, {});
+    } catch (const Exception& e) {
+      expected = e.Message();
+    }
+    ASSERT_FALSE(expected.empty()) << ToUtf8(c.File);
+
+    RunSettings = TRunSettings{};
+    RunSettings.CommandLineGiven = true;
+    RunSettings.PictureFile = c.File;
+    RunSettings.PictureTime = 5;
+    auto app = std::make_unique<TApplication>();
+    app->SetTitle(u"Tolvi");
+    std::vector<String> later;
+    app->OnException = [&](TComponent*, const Exception& e) { later.push_back(e.Message()); };
+    auto* form = new TTolviMainForm(app.get());
+    gCreating = form;
+    gCreationBox = {};
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, ReadAndCloseBox);
+    app->CreateForm(form);
+    ::KillTimer(nullptr, timer);
+    gCreating = nullptr;
+    EXPECT_EQ(std::count(gCreationBox.Texts.begin(), gCreationBox.Texts.end(), ErrorReportText(expected)), 1)
+        << ToUtf8(c.File) << ": the report's box while the window is made";
+    EXPECT_FALSE(gCreationBox.FormVisible);
+    form->Show();
+    for (int i = 0; i < 20; ++i) {
+      Pump();
+      ::Sleep(5);
+    }
+    EXPECT_TRUE(later.empty()) << ToUtf8(c.File) << ": nothing more once it is shown";
+    EXPECT_FALSE(form->Image1->Loading());
+    EXPECT_TRUE(form->Image1->Picture().Empty());
+    EXPECT_TRUE(form->TXTStartTime->Enabled());
+    EXPECT_EQ(form->UDStartTime->Position(), 5) << "creation went on after the report";
+    app.reset();
+    Pump();
+    ::DeleteFileW(W(c.File));
+  }
+  ::CloseHandle(hold);
+  ::DeleteFileW(W(locked));
+  RunSettings = TRunSettings{};
+  ::RemoveDirectoryW(W(folder));
 }
 
 }  // namespace

@@ -17,11 +17,22 @@ enum : uint32_t { biRgb = 0, biRle8 = 1, biRle4 = 2, biBitfields = 3, biAlphaBit
 
 constexpr size_t kFileHeaderSize = 14;
 
+// Thrown instead of the truncation message when the bytes are only the start
+// of a longer file: the rest of it may hold what was missing.
+struct TNeedMore {};
+
 class TBytes {
 public:
-  explicit TBytes(std::string_view bytes)
-      : FData(reinterpret_cast<const uint8_t*>(bytes.data())), FSize(bytes.size()) {}
+  // `partial`: the bytes are the start of a longer file.
+  explicit TBytes(std::string_view bytes, bool partial = false)
+      : FData(reinterpret_cast<const uint8_t*>(bytes.data())), FSize(bytes.size()), FPartial(partial) {}
   size_t Size() const { return FSize; }
+  bool Partial() const { return FPartial; }
+  // What is missing is missing from the file, or only from the bytes at hand.
+  [[noreturn]] void Truncated() const {
+    if (FPartial) throw TNeedMore{};
+    throw Exception(kTruncated);
+  }
   const uint8_t* At(size_t offset) const { return FData + offset; }
   bool Has(uint64_t offset, uint64_t length) const { return offset <= FSize && length <= FSize - offset; }
   uint8_t U8(size_t offset) const { return FData[offset]; }
@@ -34,6 +45,7 @@ public:
 private:
   const uint8_t* FData;
   size_t FSize;
+  bool FPartial;
 };
 
 // One colour channel of a bit-field pixel, scaled to 0..255.
@@ -69,8 +81,9 @@ struct TBmpHeader {
 };
 
 TBmpHeader ReadHeader(const TBytes& in) {
+  if (in.Size() < 2 && in.Partial()) in.Truncated();
   if (in.Size() < 2 || in.U8(0) != 'B' || in.U8(1) != 'M') throw Exception(kNotBitmap);
-  if (!in.Has(0, kFileHeaderSize + 4)) throw Exception(kTruncated);
+  if (!in.Has(0, kFileHeaderSize + 4)) in.Truncated();
   TBmpHeader h;
   const uint32_t offBits = in.U32(10);
   const uint32_t infoSize = in.U32(kFileHeaderSize);
@@ -78,14 +91,14 @@ TBmpHeader ReadHeader(const TBytes& in) {
   uint32_t colorsUsed = 0;
   size_t headerEnd;
   if (infoSize == 12) {
-    if (!in.Has(info, 12)) throw Exception(kTruncated);
+    if (!in.Has(info, 12)) in.Truncated();
     h.Width = in.U16(info + 4);
     h.Height = in.U16(info + 6);
     h.BitCount = in.U16(info + 10);
     h.PaletteEntrySize = 3;
     headerEnd = info + 12;
   } else if (infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 108 || infoSize == 124) {
-    if (!in.Has(info, infoSize)) throw Exception(kTruncated);
+    if (!in.Has(info, infoSize)) in.Truncated();
     h.Width = static_cast<int32_t>(in.U32(info + 4));
     const int64_t height = static_cast<int32_t>(in.U32(info + 8));
     h.TopDown = height < 0;
@@ -99,7 +112,7 @@ TBmpHeader ReadHeader(const TBytes& in) {
     if (infoSize == 40 && (h.Compression == biBitfields || h.Compression == biAlphaBitfields)) {
       // The plain info header keeps its masks just after itself.
       maskCount = h.Compression == biAlphaBitfields ? 4 : 3;
-      if (!in.Has(headerEnd, maskCount * 4)) throw Exception(kTruncated);
+      if (!in.Has(headerEnd, maskCount * 4)) in.Truncated();
       headerEnd += maskCount * 4;
     }
     for (size_t i = 0; i < maskCount; ++i) h.Masks[i] = in.U32(maskOffset + i * 4);
@@ -140,7 +153,7 @@ TBmpHeader ReadHeader(const TBytes& in) {
     // Some writers leave out part of the colour table; the pixel data's offset tells.
     if (offBits > h.PaletteOffset && offBits < h.PaletteOffset + h.PaletteCount * h.PaletteEntrySize)
       h.PaletteCount = (offBits - h.PaletteOffset) / h.PaletteEntrySize;
-    if (!in.Has(h.PaletteOffset, h.PaletteCount * h.PaletteEntrySize)) throw Exception(kTruncated);
+    if (!in.Has(h.PaletteOffset, h.PaletteCount * h.PaletteEntrySize)) in.Truncated();
   }
   if (offBits == 0) {
     h.DataOffset = h.PaletteOffset + h.PaletteCount * h.PaletteEntrySize;
@@ -149,7 +162,7 @@ TBmpHeader ReadHeader(const TBytes& in) {
   } else {
     h.DataOffset = offBits;
   }
-  if (h.DataOffset > in.Size()) throw Exception(kTruncated);
+  if (h.DataOffset > in.Size()) in.Truncated();
   return h;
 }
 
@@ -165,13 +178,23 @@ TPalette ReadPalette(const TBytes& in, const TBmpHeader& h) {
   return palette;
 }
 
+// Whether a file of `fileSize` bytes holds every row of uncompressed pixels
+// the header describes. The last row may come without its padding.
+bool RowsFit(const TBmpHeader& h, uint64_t fileSize) {
+  const uint64_t rowBits = static_cast<uint64_t>(h.Width) * h.BitCount;
+  const uint64_t stride = (rowBits + 31) / 32 * 4;
+  const uint64_t length = stride * static_cast<uint64_t>(h.Height - 1) + (rowBits + 7) / 8;
+  return h.DataOffset <= fileSize && length <= fileSize - h.DataOffset;
+}
+
+bool Compressed(const TBmpHeader& h) { return h.Compression == biRle8 || h.Compression == biRle4; }
+
 void DecodeRows(const TBytes& in, const TBmpHeader& h, TImage32& image) {
   const int width = image.Width();
   const int height = image.Height();
   const uint64_t rowBits = static_cast<uint64_t>(width) * h.BitCount;
   const uint64_t stride = (rowBits + 31) / 32 * 4;
-  // The last row may come without its padding.
-  if (!in.Has(h.DataOffset, stride * (height - 1) + (rowBits + 7) / 8)) throw Exception(kTruncated);
+  if (!RowsFit(h, in.Size())) throw Exception(kTruncated);
 
   const TPalette palette = ReadPalette(in, h);
   const TChannel red(h.Masks[0]), green(h.Masks[1]), blue(h.Masks[2]), alpha(h.Masks[3]);
@@ -268,11 +291,26 @@ TImage32 DecodeBmp(std::string_view bytes, const TPictureLimits& limits) {
   const TBmpHeader h = ReadHeader(in);
   CheckPictureSize(h.Width, h.Height, limits);
   TImage32 image(static_cast<int>(h.Width), static_cast<int>(h.Height));
-  if (h.Compression == biRle8 || h.Compression == biRle4) {
+  if (Compressed(h)) {
     DecodeRle(in, h, image);
   } else {
     DecodeRows(in, h, image);
     FinishAlpha(image);
   }
   return image;
+}
+
+bool CheckBmpHeader(std::string_view head, uint64_t fileSize, const TPictureLimits& limits) {
+  const TBytes in(head, head.size() < fileSize);
+  TBmpHeader h;
+  try {
+    h = ReadHeader(in);
+  } catch (const TNeedMore&) {
+    return false;
+  }
+  CheckPictureSize(h.Width, h.Height, limits);
+  // Uncompressed rows have a length the header decides; run-length data is
+  // known only as it is read.
+  if (!Compressed(h) && !RowsFit(h, fileSize)) throw Exception(kTruncated);
+  return true;
 }

@@ -38,11 +38,18 @@ public:
   // the point it would have shown the picture; without one the error is
   // raised there, for the general error report. The view keeps what it had.
   using TLoadFailed = std::function<void(const Exception& error)>;
+  // A quick look at the picture for the view's drawn size, made on the
+  // caller's thread before the decode starts (its header, say); it raises
+  // what the decode would raise for what it finds.
+  using TSizedCheck = std::function<void(TPictureSize target)>;
   // Starts `decode` on the worker for DrawTarget(), superseding any load
   // under way; the picture replaces the shown one when it arrives. The view
   // keeps `decode` and calls it again when it is later drawn larger than
   // what it holds (a change of DPI), so it never holds more than it shows.
-  void LoadPicture(TSizedDecode decode, TLoadFailed failed);
+  // With `check`, that runs first, here: what it raises leaves LoadPicture
+  // for the caller to report, the load under way is superseded all the same,
+  // and the view keeps what it shows.
+  void LoadPicture(TSizedDecode decode, TLoadFailed failed, TSizedCheck check = nullptr);
   // True while a background load has not arrived.
   bool Loading() { return FWorker.Busy(); }
 
@@ -71,6 +78,10 @@ private:
   TPictureWorker FWorker;
   TSizedDecode FDecode;  // the source of a loaded picture, for a larger size
   TLoadFailed FFailed;
+  // The source of the picture shown, which a failed check falls back to.
+  TSizedDecode FShownDecode;
+  TLoadFailed FShownFailed;
+  TPictureSize FShownFor;
   TPictureSize FLoadedFor;  // the target the picture was decoded for
   bool FStretch = false;
   TBitmapHandle FRendered;

@@ -21,14 +21,27 @@ void TImage::SetStretch(bool value) {
 
 void TImage::SetPicture(TImage32 picture) {
   FWorker.Cancel();
-  FDecode = nullptr;
-  FFailed = nullptr;
+  FDecode = FShownDecode = nullptr;
+  FFailed = FShownFailed = nullptr;
   FPicture = std::move(picture);
   DropRendered();
   Invalidate();
 }
 
-void TImage::LoadPicture(TSizedDecode decode, TLoadFailed failed) {
+void TImage::LoadPicture(TSizedDecode decode, TLoadFailed failed, TSizedCheck check) {
+  if (check) {
+    try {
+      check(DrawTarget());
+    } catch (...) {
+      // As a decode that failed would: the newer choice still supersedes the
+      // older load, whose picture never arrives, and nothing else changes.
+      FWorker.Cancel();
+      FDecode = FShownDecode;
+      FFailed = FShownFailed;
+      FLoadedFor = FShownFor;
+      throw;
+    }
+  }
   FDecode = std::move(decode);
   FFailed = std::move(failed);
   StartLoad();
@@ -70,6 +83,9 @@ void TImage::PictureReady(uint64_t generation) {
     return;
   }
   FPicture = std::move(picture);
+  FShownDecode = FDecode;
+  FShownFailed = FFailed;
+  FShownFor = FLoadedFor;
   DropRendered();
   Invalidate();
 }

@@ -187,28 +187,66 @@ void CmykToRgb(TImage32& image, bool inverted) {
   }
 }
 
+Exception Failed(const TJpegSession* s) {
+  if (s->Error.Manager.msg_code == JERR_NO_BACKING_STORE)
+    return Exception(Format(u"画像が大きすぎます (%s × %s ピクセル)。"
+                            u"この JPEG 画像を読み込むには %s MB を超える作業メモリが要ります",
+                            {IntToStr(s->Info.image_width), IntToStr(s->Info.image_height),
+                             IntToStr(kMaxWorkingMemory / (1000 * 1000))}));
+  return Exception(FromUtf8(s->Error.Message));
+}
+
+// Whether the error was the end of the bytes (none at all, or fewer than
+// the file needs).
+bool RanOut(const TJpegSession* s) {
+  return s->Error.Manager.msg_code == JWRN_JPEG_EOF || s->Error.Manager.msg_code == JERR_INPUT_EMPTY;
+}
+
+// The header, the size against the limits, and the output for the target
+// (the shown size; turned a quarter, the stored picture's width is shown as
+// its height), ready for JpegStart. False when the bytes end first and were
+// only the start of the file.
+bool JpegOpen(TJpegSession* s, std::string_view bytes, bool partial, TPictureSize target,
+              const TPictureLimits& limits, int& orientation) {
+  if (!JpegReadHeader(s, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
+    if (partial && RanOut(s)) return false;
+    throw Failed(s);
+  }
+  CheckPictureSize(s->Info.image_width, s->Info.image_height, limits);
+  orientation = JpegOrientation(s->Info);
+  if (SwapsSides(orientation)) std::swap(target.Width, target.Height);
+  if (!JpegChooseOutput(s, target.Width, target.Height)) throw Failed(s);
+  return true;
+}
+
 }  // namespace
+
+bool CheckJpegHeader(std::string_view head, uint64_t fileSize, TPictureSize target, const TPictureLimits& limits) {
+  TJpegSessionGuard guard;
+  TJpegSession* s = &guard.Session;
+  const bool partial = head.size() < fileSize;
+  int orientation = 1;
+  if (!JpegOpen(s, head, partial, target, limits, orientation)) return false;
+  // Starting decompression takes libjpeg's buffers, whole-picture ones for a
+  // file of several scans, and fails when they would pass its working
+  // memory. In buffered-image mode it stops there, before reading the scans
+  // that a plain start would read whole; it asks for the same buffers.
+  if (jpeg_has_multiple_scans(&s->Info)) s->Info.buffered_image = TRUE;
+  if (!JpegStart(s)) {
+    if (partial && RanOut(s)) return false;
+    throw Failed(s);
+  }
+  return true;
+}
 
 TImage32 DecodeJpeg(std::string_view bytes, TPictureSize target, const TPictureLimits& limits) {
   TJpegSessionGuard guard;
   TJpegSession* s = &guard.Session;
-  auto failed = [s] {
-    if (s->Error.Manager.msg_code == JERR_NO_BACKING_STORE)
-      return Exception(Format(u"画像が大きすぎます (%s × %s ピクセル)。"
-                              u"この JPEG 画像を読み込むには %s MB を超える作業メモリが要ります",
-                              {IntToStr(s->Info.image_width), IntToStr(s->Info.image_height),
-                               IntToStr(kMaxWorkingMemory / (1000 * 1000))}));
-    return Exception(FromUtf8(s->Error.Message));
-  };
+  auto failed = [s] { return Failed(s); };
 
-  if (!JpegReadHeader(s, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) throw failed();
-  CheckPictureSize(s->Info.image_width, s->Info.image_height, limits);
-  // The target is the shown size; turned a quarter, the stored picture's
-  // width is shown as its height.
-  const int orientation = JpegOrientation(s->Info);
+  int orientation = 1;
+  JpegOpen(s, bytes, false, target, limits, orientation);
   const bool swaps = SwapsSides(orientation);
-  if (swaps) std::swap(target.Width, target.Height);
-  if (!JpegChooseOutput(s, target.Width, target.Height)) throw failed();
   if (!JpegStart(s)) throw failed();
 
   const int width = static_cast<int>(s->Info.output_width), height = static_cast<int>(s->Info.output_height);

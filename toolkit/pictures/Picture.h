@@ -97,3 +97,18 @@ TImage32 DecodePng(std::string_view bytes, TPictureSize target = {}, const TPict
 // target is decoded at its own size. The limits apply to the picture's own
 // size, since libjpeg's buffers for progressive files follow it.
 TImage32 DecodeJpeg(std::string_view bytes, TPictureSize target = {}, const TPictureLimits& limits = {});
+
+// The first checks of each decoder, made on the first bytes of a file without
+// decoding it: its signature and header, the size it declares against the
+// limits, and what the header alone decides (for a bitmap whether the file
+// is long enough for its rows; for a JPEG of several scans whether libjpeg's
+// whole-picture buffers fit its working memory). `head` is the file's start
+// and `fileSize` its whole length. True when all of that is sound; false when
+// the head ends before the header does, so only the decode can tell. A fault
+// found raises exactly the message the whole decode raises for the file, so
+// that a check and the decode after it report a file alike; damage further
+// on, in the picture's data, is found by the decode alone.
+bool CheckBmpHeader(std::string_view head, uint64_t fileSize, const TPictureLimits& limits = {});
+bool CheckPngHeader(std::string_view head, uint64_t fileSize, const TPictureLimits& limits = {});
+bool CheckJpegHeader(std::string_view head, uint64_t fileSize, TPictureSize target = {},
+                     const TPictureLimits& limits = {});

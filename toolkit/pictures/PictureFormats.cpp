@@ -34,14 +34,18 @@ StringView WithoutDot(StringView extension) {
   return extension.starts_with(u'.') ? extension.substr(1) : extension;
 }
 
-std::string ReadPictureBytes(const String& fileName) {
-  std::string bytes;
-  uint32_t error = 0;
-  if (SystemPlatform().ReadFileBytes(fileName, kMaxPictureFileSize, bytes, error)) return bytes;
+[[noreturn]] void RaiseUnreadable(const String& fileName, uint32_t error) {
   const String reason = error == kErrorFileTooLarge
                             ? Format(u"%s MB を超えるファイルは扱えません", {IntToStr(kMaxPictureFileSize >> 20)})
                             : SystemErrorText(error);
   throw Exception(Format(u"画像ファイル「%s」を読み込めません。(%s)", {fileName, reason}));
+}
+
+std::string ReadPictureBytes(const String& fileName) {
+  std::string bytes;
+  uint32_t error = 0;
+  if (!SystemPlatform().ReadFileBytes(fileName, kMaxPictureFileSize, bytes, error)) RaiseUnreadable(fileName, error);
+  return bytes;
 }
 
 TImage32 DecodeAny(const TPictureFormat& format, std::string_view bytes, TPictureSize target,
@@ -57,6 +61,16 @@ TImage32 DecodeAny(const TPictureFormat& format, std::string_view bytes, TPictur
 #else
   throw Exception(UnsupportedPictureMessage(format.Extension));  // not in this build's table
 #endif
+}
+
+bool CheckAny(const TPictureFormat& format, std::string_view head, uint64_t fileSize, TPictureSize target,
+              const TPictureLimits& limits) {
+  switch (format.Decoder) {
+    case TPictureDecoder::Bmp: return CheckBmpHeader(head, fileSize, limits);
+    case TPictureDecoder::Jpeg: return CheckJpegHeader(head, fileSize, target, limits);
+    case TPictureDecoder::Png: return CheckPngHeader(head, fileSize, limits);
+    default: return true;  // the platform's decoders are asked only for the whole file
+  }
 }
 
 // Whatever a decoder gives beyond the target (a JPEG's DCT scale covers it,
@@ -107,6 +121,25 @@ TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSiz
   const TPictureFormat* format = FindPictureFormat(extension, puPictureWindow);
   if (!format) throw Exception(UnsupportedPictureMessage(extension));
   return Decode(*format, bytes, target, limits);
+}
+
+bool CheckPictureHeader(std::string_view head, uint64_t fileSize, StringView extension, TPictureSize target,
+                        const TPictureLimits& limits) {
+  const TPictureFormat* format = FindPictureFormat(extension, puPictureWindow);
+  if (!format) throw Exception(UnsupportedPictureMessage(extension));
+  return CheckAny(*format, head, fileSize, target, limits);
+}
+
+void CheckPictureFileHeader(const String& fileName, TPictureSize target) {
+  const String extension = PictureExtension(fileName);
+  const TPictureFormat* format = FindPictureFormat(extension, puPictureWindow);
+  if (!format) throw Exception(UnsupportedPictureMessage(extension));
+  std::string head;
+  uint64_t fileSize = 0;
+  uint32_t error = 0;
+  if (!SystemPlatform().ReadFileHead(fileName, kMaxPictureFileSize, kPictureHeadSize, head, fileSize, error))
+    RaiseUnreadable(fileName, error);
+  CheckAny(*format, head, fileSize, target, {});
 }
 
 TImage32 DecodePictureFile(const String& fileName, TPictureSize target) {

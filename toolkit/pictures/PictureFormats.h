@@ -62,6 +62,25 @@ String PictureFilterMask(TPictureUse use);
 TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSize target = {},
                        const TPictureLimits& limits = {});
 
+// The decoder's first checks on the start of a file (CheckBmpHeader and the
+// others): `head` is its first bytes, `fileSize` its length, the decoder
+// chosen as DecodePicture chooses it, whose messages it raises. True when
+// the header is sound, or the format has no such check; false when the head
+// ends before the header does.
+bool CheckPictureHeader(std::string_view head, uint64_t fileSize, StringView extension, TPictureSize target = {},
+                        const TPictureLimits& limits = {});
+
+// At most this much of a file is read to check its header.
+constexpr size_t kPictureHeadSize = 1 << 20;
+
+// Reads the start of a picture file through the system seam, at most
+// kPictureHeadSize bytes, and checks its header for showing at `target`:
+// raises what DecodePictureFile would raise for a file it cannot read, an
+// extension it does not take, or a damaged header, and returns otherwise.
+// Damage in the picture's data, or a header longer than the head read, is
+// left to the decode.
+void CheckPictureFileHeader(const String& fileName, TPictureSize target);
+
 // Reads a picture file through the system seam and decodes it for showing at
 // `target`. Raises the extension message for an extension the picture window
 // does not take (without reading the file), the reader's message naming the

@@ -29,11 +29,15 @@ struct TPngSource {
   size_t Size;
   size_t Pos;
   char Message[256];  // the error libpng reported, UTF-8
+  bool RanOut;        // the error was the end of the bytes
 };
 
 void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
   auto* source = static_cast<TPngSource*>(png_get_io_ptr(png));
-  if (source->Size - source->Pos < length) png_error(png, kTruncated);
+  if (source->Size - source->Pos < length) {
+    source->RanOut = true;
+    png_error(png, kTruncated);
+  }
   std::memcpy(out, source->Data + source->Pos, length);
   source->Pos += length;
 }
@@ -181,20 +185,41 @@ private:
   png_infop FInfo = nullptr;
 };
 
+Exception Failed(const TPngSource& source) { return Exception(FromUtf8(source.Message)); }
+
+// Everything up to the image data: the signature, the chunks before the first
+// IDAT, the size against the limits, and the pixel format asked of libpng.
+// False when the bytes end first and were only the start of the file.
+bool ReadHeader(png_structp png, png_infop info, const TPngSource& source, bool partial,
+                const TPictureLimits& limits) {
+  if (!ReadInfo(png, info)) {
+    if (partial && source.RanOut) return false;
+    throw Failed(source);
+  }
+  CheckPictureSize(png_get_image_width(png, info), png_get_image_height(png, info), limits);
+  if (!SetUpTransforms(png, info)) throw Failed(source);
+  return true;
+}
+
 }  // namespace
 
+bool CheckPngHeader(std::string_view head, uint64_t fileSize, const TPictureLimits& limits) {
+  TPngSource source{reinterpret_cast<const uint8_t*>(head.data()), head.size(), 0, {}, false};
+  TPngReader reader(source);
+  return ReadHeader(reader.Png(), reader.Info(), source, head.size() < fileSize, limits);
+}
+
 TImage32 DecodePng(std::string_view bytes, TPictureSize target, const TPictureLimits& limits) {
-  TPngSource source{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, {}};
+  TPngSource source{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, {}, false};
   TPngReader reader(source);
   png_structp png = reader.Png();
   png_infop info = reader.Info();
-  auto failed = [&source] { return Exception(FromUtf8(source.Message)); };
+  auto failed = [&source] { return Failed(source); };
 
-  if (!ReadInfo(png, info)) throw failed();
-  CheckPictureSize(png_get_image_width(png, info), png_get_image_height(png, info), limits);
+  ReadHeader(png, info, source, false, limits);
+  // The transforms leave the header's facts as they were in the file.
   const int orientation = PngOrientation(png, info);
   const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-  if (!SetUpTransforms(png, info)) throw failed();
 
   const int width = static_cast<int>(png_get_image_width(png, info));
   const int height = static_cast<int>(png_get_image_height(png, info));
