@@ -69,35 +69,37 @@ def _(s):
         check(p.wait(20) == 0, f"exit code {p.code}")
 
 
-@scenario("main window focus: first on the first control that can take it, then back where it was after a switch")
+@scenario("main window focus: first on the first control that can take it, then back where it was after a switch, at 96, 144 and 192 DPI")
 def _(s):
-    p = s.start("Tolvi.exe")
-    hwnd = main_window(s)
-    s.driver("activate", hwnd)
-    confirm = child(s, hwnd, "確認ダイアログ表示")["hwnd"]
-    check(wait_for(lambda: focused(s, hwnd)[0] == confirm),
-          f"at start the focus is on {focused(s, hwnd)}, not the confirmation box {confirm}")
-    check(child(s, hwnd, "実 行 [Enter]")["enabled"] == "0", "the first activation chose an action")
-    # Alt+2 focuses and chooses the restart; Tab then goes on to the execute
-    # button, now enabled. After each, another window takes the front and
-    # gives it back.
-    for keys, text in ((["alt+" + str(ord("2"))], "再起動"), ([0x09], "実 行 [Enter]")):
-        s.driver("key", hwnd, *keys)
-        target = child(s, hwnd, text)["hwnd"]
-        check(wait_for(lambda: focused(s, hwnd)[0] == target), f"{keys} left the focus on {focused(s, hwnd)}")
-        out = s.driver("popup", 1500)
-        check("foreground=1" in out, f"the other window did not come to the front: {out.strip()}")
+    for dpi in (96, 144, 192):
+        s.set_dpi(dpi)
+        p = s.start("Tolvi.exe")
+        hwnd = main_window(s)
         s.driver("activate", hwnd)
-        check(wait_for(lambda: focused(s, hwnd) == (target, hwnd)),
-              f"after the switch back the focus is on {focused(s, hwnd)}, not {text} {target}")
-        s.screenshot(f"look-focus-back-{text.split()[0]}")
-    # The switches chose nothing else: Enter asks about the restart.
-    s.driver("key", hwnd, 0x0D)
-    box = s.wait_window(title="情報", cls="#32770", timeout=20)
-    check(box, "Enter did not ask")
-    check("再起動" in s.driver("children", box), "the question is not about the restart")
-    s.driver("press", box, "いいえ(&N)")
-    check(p.wait(30) == 0, f"exit code {p.code}")
+        confirm = child(s, hwnd, "確認ダイアログ表示")["hwnd"]
+        check(wait_for(lambda: focused(s, hwnd)[0] == confirm),
+              f"{dpi} DPI: at start the focus is on {focused(s, hwnd)}, not the confirmation box {confirm}")
+        check(child(s, hwnd, "実 行 [Enter]")["enabled"] == "0", "the first activation chose an action")
+        # Alt+2 focuses and chooses the restart; Tab then goes on to the execute
+        # button, now enabled. After each, another window takes the front and
+        # gives it back.
+        for keys, text in ((["alt+" + str(ord("2"))], "再起動"), ([0x09], "実 行 [Enter]")):
+            s.driver("key", hwnd, *keys)
+            target = child(s, hwnd, text)["hwnd"]
+            check(wait_for(lambda: focused(s, hwnd)[0] == target), f"{dpi} DPI: {keys} left the focus on {focused(s, hwnd)}")
+            out = s.driver("popup", 1500)
+            check("foreground=1" in out, f"the other window did not come to the front: {out.strip()}")
+            s.driver("activate", hwnd)
+            check(wait_for(lambda: focused(s, hwnd) == (target, hwnd)),
+                  f"{dpi} DPI: after the switch back the focus is on {focused(s, hwnd)}, not {text} {target}")
+            s.screenshot(f"look-focus-back-{text.split()[0]}-{dpi}dpi")
+        # The switches chose nothing else: Enter asks about the restart.
+        s.driver("key", hwnd, 0x0D)
+        box = s.wait_window(title="情報", cls="#32770", timeout=20)
+        check(box, "Enter did not ask")
+        check("再起動" in s.driver("children", box), "the question is not about the restart")
+        s.driver("press", box, "いいえ(&N)")
+        check(p.wait(30) == 0, f"{dpi} DPI: exit code {p.code}")
 
 
 def button_pixels(pixel, left, top, right, bottom, dpi):
@@ -119,25 +121,26 @@ def close(a, b, tolerance=12):
     return all(abs(x - y) <= tolerance for pa, pb in zip(a, b) for x, y in zip(pa, pb))
 
 
-@scenario("main window look: with a visual style the execute button's frame and face are the 選択 button's")
+@scenario("main window look: with a visual style the execute button's frame and face are the 選択 button's, at 96, 144 and 192 DPI")
 def _(s):
     themed = getattr(s, "themed", False)
-    p = s.start("Tolvi.exe")
-    hwnd = main_window(s)
-    dpi = round(int(s.info(hwnd)["client"].split(",")[0]) * 96 / 342)
-    # An action makes the execute button enabled; the focus stays on the
-    # option, away from both buttons, so that neither draws a focus. The
-    # execute button is the window's default button: 選択 is given the
-    # default style too (BM_SETSTYLE), so that both are drawn in one state.
-    s.driver("key", hwnd, ord("1"))
-    check(wait_for(lambda: child(s, hwnd, "実 行 [Enter]")["enabled"] == "1"), "digit 1 chose no action")
-    s.driver("post", child(s, hwnd, "選択")["hwnd"], 0xF4, 1, 1)  # BM_SETSTYLE, BS_DEFPUSHBUTTON, redraw
-    time.sleep(0.5)
-    _, pixel = screen_pixels(s, "look-buttons" + ("-themed" if themed else ""))
-    if themed:
-        ok = button_pixels(pixel, *rect(child(s, hwnd, "実 行 [Enter]")), dpi)
-        select = button_pixels(pixel, *rect(child(s, hwnd, "選択")), dpi)
-        for part in ok:
-            check(close(ok[part], select[part]), f"{part}: execute {ok[part]}, 選択 {select[part]}")
-    s.driver("close", hwnd)
-    check(p.wait(20) == 0, f"exit code {p.code}")
+    for dpi in (96, 144, 192):
+        s.set_dpi(dpi)
+        p = s.start("Tolvi.exe")
+        hwnd = main_window(s)
+        # An action makes the execute button enabled; the focus stays on the
+        # option, away from both buttons, so that neither draws a focus. The
+        # execute button is the window's default button: 選択 is given the
+        # default style too (BM_SETSTYLE), so that both are drawn in one state.
+        s.driver("key", hwnd, ord("1"))
+        check(wait_for(lambda: child(s, hwnd, "実 行 [Enter]")["enabled"] == "1"), "digit 1 chose no action")
+        s.driver("post", child(s, hwnd, "選択")["hwnd"], 0xF4, 1, 1)  # BM_SETSTYLE, BS_DEFPUSHBUTTON, redraw
+        time.sleep(0.5)
+        _, pixel = screen_pixels(s, f"look-buttons-{dpi}dpi" + ("-themed" if themed else ""))
+        if themed:
+            ok = button_pixels(pixel, *rect(child(s, hwnd, "実 行 [Enter]")), dpi)
+            select = button_pixels(pixel, *rect(child(s, hwnd, "選択")), dpi)
+            for part in ok:
+                check(close(ok[part], select[part]), f"{dpi} DPI: {part}: execute {ok[part]}, 選択 {select[part]}")
+        s.driver("close", hwnd)
+        check(p.wait(20) == 0, f"exit code {p.code}")
