@@ -8,17 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "PictureFixtures.h"
 #include "HeapPeak.h"
 #include "toolkit/pictures/Picture.h"
 
 namespace {
-
-std::string ReadFixture(const std::string& name) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../fixtures/pictures" / name;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("missing fixture " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A PAM reference image as the decoder must deliver it: 0xAARRGGBB, premultiplied.
 TImage32 ReadReference(const std::string& name) {

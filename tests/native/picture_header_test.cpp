@@ -10,17 +10,11 @@
 #include <fstream>
 #include <optional>
 
+#include "PictureFixtures.h"
 #include "FakeFormsApi.h"
 #include "toolkit/pictures/PictureFormats.h"
 
 namespace {
-
-std::string ReadFixture(const std::string& name) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../fixtures/pictures" / name;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("missing fixture " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string Extension(const std::string& name) { return name.substr(name.find_last_of('.') + 1); }
 

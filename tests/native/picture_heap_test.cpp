@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "PictureFixtures.h"
 #include "HeapPeak.h"
 #include "toolkit/pictures/Picture.h"
 
@@ -115,13 +116,6 @@ void* realloc(void* p, size_t size) noexcept {
 #endif
 
 namespace {
-
-std::string ReadFixture(const std::string& name) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../fixtures/pictures" / name;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("missing fixture " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(HeapPeak, CountsTheHighestUseNotTheSum) {
   void* (*volatile allocate)(size_t) = std::malloc;  // not optimised away

@@ -7,17 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "PictureFixtures.h"
 #include "HeapPeak.h"
 #include "toolkit/pictures/Picture.h"
 
 namespace {
-
-std::string ReadFixture(const std::string& name) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../fixtures/pictures" / name;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("missing fixture " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct TRgb {
   int R, G, B;
