@@ -40,6 +40,7 @@ struct FakeFormsApi : FormsApi, SystemApi {
   std::deque<int32_t> answers;  // what the boxes answer, in turn; then kIdYes
 
   std::vector<std::string> calls;
+  std::vector<size_t> headSizes;  // ReadFileHead: how much of a file each look asked for
   std::multiset<uintptr_t> openSearches;
 
   TSeamInstall<SystemApi> systemSeam{this};
@@ -83,6 +84,11 @@ struct FakeFormsApi : FormsApi, SystemApi {
     if (size > maxSize) return error = 223, false;  // ERROR_FILE_TOO_LARGE
     bytes = it->second.bytes;
     return true;
+  }
+  bool ReadFileHead(const String& fileName, uint64_t maxSize, size_t headSize, std::string& head, uint64_t& fileSize,
+                    uint32_t& error) override {
+    headSizes.push_back(headSize);
+    return SystemApi::ReadFileHead(fileName, maxSize, headSize, head, fileSize, error);
   }
   String SysErrorMessage(uint32_t error) override {
     if (error == 5) return u"アクセスが拒否されました。\r\n";

@@ -207,6 +207,27 @@ TEST_F(PictureFileHeaderTest, SoundFilesAndDamageInTheDataPass) {
   EXPECT_NO_THROW(CheckPictureFileHeader(u"C:\\p\\zlib.png", {80, 45}));
 }
 
+// Nearly every header is judged from the short first look; one that runs on
+// past it is looked at again, further, and its damage is still found there.
+TEST_F(PictureFileHeaderTest, AHeaderPastTheFirstLookIsReadFurther) {
+  api.AddFile(u"C:\\p\\photo.jpg", ReadFixture("jpeg_baseline.jpg"));
+  EXPECT_NO_THROW(CheckPictureFileHeader(u"C:\\p\\photo.jpg", {80, 45}));
+  EXPECT_EQ(api.headSizes, std::vector<size_t>{kPictureFirstLook});
+
+  const std::string jpeg = ReadFixture("jpeg_baseline.jpg");
+  std::string padded = jpeg.substr(0, 2);  // SOI, then APP15 segments past the first look
+  while (padded.size() < kPictureFirstLook + 100) {
+    padded += "\xFF\xEF\xFF\xFF";
+    padded += std::string(0xFFFF - 2, 'x');
+  }
+  api.AddFile(u"C:\\p\\far.jpg", padded + jpeg.substr(2));
+  api.AddFile(u"C:\\p\\farbroken.jpg", padded + "\xFF\xC4\x00\x03\x00" + jpeg.substr(2));
+  api.headSizes.clear();
+  EXPECT_NO_THROW(CheckPictureFileHeader(u"C:\\p\\far.jpg", {80, 45}));
+  EXPECT_EQ(api.headSizes, (std::vector<size_t>{kPictureFirstLook, kPictureHeadSize}));
+  ExpectSameError(u"C:\\p\\farbroken.jpg");
+}
+
 // A header that begins beyond the bytes read (here a JPEG whose first
 // segment is padded past the head) is left to the decode, whatever follows.
 TEST_F(PictureFileHeaderTest, AHeaderLongerThanTheHeadReadIsLeftToTheDecode) {

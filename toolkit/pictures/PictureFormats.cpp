@@ -134,12 +134,14 @@ void CheckPictureFileHeader(const String& fileName, TPictureSize target) {
   const String extension = PictureExtension(fileName);
   const TPictureFormat* format = FindPictureFormat(extension, puPictureWindow);
   if (!format) throw Exception(UnsupportedPictureMessage(extension));
-  std::string head;
-  uint64_t fileSize = 0;
-  uint32_t error = 0;
-  if (!SystemPlatform().ReadFileHead(fileName, kMaxPictureFileSize, kPictureHeadSize, head, fileSize, error))
-    RaiseUnreadable(fileName, error);
-  CheckAny(*format, head, fileSize, target, {});
+  for (const size_t headSize : {kPictureFirstLook, kPictureHeadSize}) {
+    std::string head;
+    uint64_t fileSize = 0;
+    uint32_t error = 0;
+    if (!SystemPlatform().ReadFileHead(fileName, kMaxPictureFileSize, headSize, head, fileSize, error))
+      RaiseUnreadable(fileName, error);
+    if (CheckAny(*format, head, fileSize, target, {}) || head.size() >= fileSize) return;
+  }
 }
 
 TImage32 DecodePictureFile(const String& fileName, TPictureSize target) {

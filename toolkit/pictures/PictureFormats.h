@@ -70,7 +70,10 @@ TImage32 DecodePicture(std::string_view bytes, StringView extension, TPictureSiz
 bool CheckPictureHeader(std::string_view head, uint64_t fileSize, StringView extension, TPictureSize target = {},
                         const TPictureLimits& limits = {});
 
-// At most this much of a file is read to check its header.
+// At most this much of a file is read to check its header: first the short
+// look, in which nearly every header ends, and the longer one only for a
+// header that runs on past it (a JPEG carrying a large preview, say).
+constexpr size_t kPictureFirstLook = 64 * 1024;
 constexpr size_t kPictureHeadSize = 1 << 20;
 
 // Reads the start of a picture file through the system seam, at most
