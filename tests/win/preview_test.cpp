@@ -200,6 +200,26 @@ TEST_F(PreviewWin, TheWindowShowsBeforeThePreviewAndThePreviewFollows) {
   EXPECT_TRUE(errors.empty());
 }
 
+// The decode is asked for by the window being made, and begins only once it
+// is up: the window never shares the processor with it while it goes up.
+TEST_F(PreviewWin, TheDecodeBeginsOnceTheWindowIsUp) {
+  const int before = files.slowReads;
+  app.reset();
+  Pump();
+  app = std::make_unique<TApplication>();
+  app->OnException = [this](TComponent*, const Exception& e) { errors.push_back(e.Message()); };
+  form = new TTolviMainForm(app.get());
+  app->CreateForm(form);
+  EXPECT_TRUE(form->Image1->Loading());
+  ::Sleep(100);
+  EXPECT_EQ(files.slowReads, before) << "no read while the window is being made";
+  form->Show();
+  Pump();
+  for (int i = 0; i < 400 && files.slowReads == before; ++i) ::Sleep(5);
+  EXPECT_EQ(files.slowReads, before + 1);
+  EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(PreviewWin, ADropDuringTheDecodeWins) {
   ASSERT_TRUE(form->Image1->Loading());
   TStringList dropped;

@@ -17,6 +17,8 @@
 
 // Posted to the view by the worker: the decode of generation WParam is done.
 constexpr UINT CM_PICTUREREADY = WM_APP + 0x3F10;
+// Posted by the view to itself: start the load it was asked for.
+constexpr UINT CM_STARTLOAD = WM_APP + 0x3F11;
 
 class TImage : public TWinControl {
 public:
@@ -43,7 +45,9 @@ public:
   // what the decode would raise for what it finds.
   using TSizedCheck = std::function<void(TPictureSize target)>;
   // Starts `decode` on the worker for DrawTarget(), superseding any load
-  // under way; the picture replaces the shown one when it arrives. The view
+  // under way; the picture replaces the shown one when it arrives. The
+  // decode starts from the message loop, so a window being made is shown
+  // first and never shares the processor with it while it goes up. The view
   // keeps `decode` and calls it again when it is later drawn larger than
   // what it holds (a change of DPI), so it never holds more than it shows.
   // With `check`, that runs first, here: what it raises leaves LoadPicture
@@ -51,7 +55,7 @@ public:
   // and the view keeps what it shows.
   void LoadPicture(TSizedDecode decode, TLoadFailed failed, TSizedCheck check = nullptr);
   // True while a background load has not arrived.
-  bool Loading() { return FWorker.Busy(); }
+  bool Loading() { return FLoadQueued || FWorker.Busy(); }
 
   // The size in pixels a picture would be drawn at: the view's own size when
   // stretched, otherwise none (the picture's own size). A decoder given this
@@ -65,6 +69,7 @@ protected:
   void WndProc(TMessage& message) override;
 
 private:
+  void QueueLoad();
   void StartLoad();
   void PictureReady(uint64_t generation);
   void Paint(HDC dc);
@@ -84,6 +89,7 @@ private:
   TPictureSize FShownFor;
   TPictureSize FLoadedFor;  // the target the picture was decoded for
   bool FStretch = false;
+  bool FLoadQueued = false;  // asked for, not yet given to the worker
   TBitmapHandle FRendered;
   int FRenderedWidth = 0, FRenderedHeight = 0;
   COLORREF FRenderedBackground = 0;

@@ -21,6 +21,7 @@ void TImage::SetStretch(bool value) {
 
 void TImage::SetPicture(TImage32 picture) {
   FWorker.Cancel();
+  FLoadQueued = false;
   FDecode = FShownDecode = nullptr;
   FFailed = FShownFailed = nullptr;
   FPicture = std::move(picture);
@@ -36,6 +37,7 @@ void TImage::LoadPicture(TSizedDecode decode, TLoadFailed failed, TSizedCheck ch
       // As a decode that failed would: the newer choice still supersedes the
       // older load, whose picture never arrives, and nothing else changes.
       FWorker.Cancel();
+      FLoadQueued = false;
       FDecode = FShownDecode;
       FFailed = FShownFailed;
       FLoadedFor = FShownFor;
@@ -44,10 +46,20 @@ void TImage::LoadPicture(TSizedDecode decode, TLoadFailed failed, TSizedCheck ch
   }
   FDecode = std::move(decode);
   FFailed = std::move(failed);
-  StartLoad();
+  QueueLoad();
+}
+
+// The older load is superseded now; the new one starts from the message
+// loop (after the window being made has been shown), or once there is a
+// window to post to.
+void TImage::QueueLoad() {
+  FWorker.Cancel();
+  FLoadQueued = true;
+  if (HandleAllocated()) ::PostMessageW(Handle(), CM_STARTLOAD, 0, 0);
 }
 
 void TImage::StartLoad() {
+  FLoadQueued = false;
   FLoadedFor = DrawTarget();
   FWorker.Start([decode = FDecode, target = FLoadedFor] { return decode(target); });
 }
@@ -58,6 +70,7 @@ void TImage::CreateHandleDone() {
   TWinControl::CreateHandleDone();
   const HWND wnd = Handle();
   FWorker.SetReady([wnd](uint64_t generation) { ::PostMessageW(wnd, CM_PICTUREREADY, generation, 0); });
+  if (FLoadQueued) ::PostMessageW(wnd, CM_STARTLOAD, 0, 0);
 }
 
 void TImage::HandleDestroyed() {
@@ -129,6 +142,10 @@ void TImage::WndProc(TMessage& message) {
         if (FDecode && (now.Width > FLoadedFor.Width || now.Height > FLoadedFor.Height)) StartLoad();
       }
       break;
+    case CM_STARTLOAD:
+      if (FLoadQueued) StartLoad();
+      message.Result = 0;
+      return;
     case CM_PICTUREREADY:
       PictureReady(static_cast<uint64_t>(message.WParam));
       message.Result = 0;
