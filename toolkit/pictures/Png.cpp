@@ -56,8 +56,14 @@ bool ReadInfo(png_structp png, png_infop info) {
   return true;
 }
 
-// Asks libpng for 8-bit B, G, R, A pixels (0xAARRGGBB words) whatever the file holds.
-bool SetUpTransforms(png_structp png, png_infop info) {
+// Whether the picture has no transparency of any kind.
+bool IsOpaque(png_structp png, png_infop info) {
+  return (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) == 0 && png_get_valid(png, info, PNG_INFO_tRNS) == 0;
+}
+
+// Asks libpng for 8-bit B, G, R, A pixels (0xAARRGGBB words) whatever the file
+// holds; with `rgb`, for an opaque picture, for 8-bit R, G, B bytes instead.
+bool SetUpTransforms(png_structp png, png_infop info, bool rgb = false) {
   if (setjmp(png_jmpbuf(png))) return false;
   const int colorType = png_get_color_type(png, info);
   const int bitDepth = png_get_bit_depth(png, info);
@@ -74,16 +80,18 @@ bool SetUpTransforms(png_structp png, png_infop info) {
   }
   if ((colorType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
   const bool little = std::endian::native == std::endian::little;
-  if ((colorType & PNG_COLOR_MASK_ALPHA) == 0 && !transparentColor)
-    png_set_add_alpha(png, 0xFF, little ? PNG_FILLER_AFTER : PNG_FILLER_BEFORE);
-  if (little) {
-    png_set_bgr(png);
-  } else {
-    png_set_swap_alpha(png);
+  if (!rgb) {
+    if ((colorType & PNG_COLOR_MASK_ALPHA) == 0 && !transparentColor)
+      png_set_add_alpha(png, 0xFF, little ? PNG_FILLER_AFTER : PNG_FILLER_BEFORE);
+    if (little) {
+      png_set_bgr(png);
+    } else {
+      png_set_swap_alpha(png);
+    }
   }
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != static_cast<size_t>(png_get_image_width(png, info)) * 4)
+  if (png_get_rowbytes(png, info) != static_cast<size_t>(png_get_image_width(png, info)) * (rgb ? 3 : 4))
     png_error(png, "PNG 画像の画素の形式を変換できません");
   return true;
 }
@@ -123,6 +131,17 @@ void Premultiplied(TPngRows* sink) {
       *sink->Translucent = true;
     }
   }
+}
+
+// An opaque picture without interlacing, one row of R, G, B bytes at a time
+// into the reducer: nothing to premultiply, no alpha to add.
+bool ReadReducedRgbRows(png_structp png, int height, png_bytep row, TRowReducer* reducer) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  for (int y = 0; y < height; ++y) {
+    png_read_row(png, row, nullptr);
+    reducer->PutRgb(row);
+  }
+  return true;
 }
 
 // A picture without interlacing, one row at a time into the reducer. The
@@ -188,16 +207,15 @@ private:
 Exception Failed(const TPngSource& source) { return Exception(FromUtf8(source.Message)); }
 
 // Everything up to the image data: the signature, the chunks before the first
-// IDAT, the size against the limits, and the pixel format asked of libpng.
-// False when the bytes end first and were only the start of the file.
-bool ReadHeader(png_structp png, png_infop info, const TPngSource& source, bool partial,
-                const TPictureLimits& limits) {
+// IDAT and the size against the limits. False when the bytes end first and
+// were only the start of the file.
+bool ReadHeaderInfo(png_structp png, png_infop info, const TPngSource& source, bool partial,
+                    const TPictureLimits& limits) {
   if (!ReadInfo(png, info)) {
     if (partial && source.RanOut) return false;
     throw Failed(source);
   }
   CheckPictureSize(png_get_image_width(png, info), png_get_image_height(png, info), limits);
-  if (!SetUpTransforms(png, info)) throw Failed(source);
   return true;
 }
 
@@ -206,7 +224,10 @@ bool ReadHeader(png_structp png, png_infop info, const TPngSource& source, bool 
 bool CheckPngHeader(std::string_view head, uint64_t fileSize, const TPictureLimits& limits) {
   TPngSource source{reinterpret_cast<const uint8_t*>(head.data()), head.size(), 0, {}, false};
   TPngReader reader(source);
-  return ReadHeader(reader.Png(), reader.Info(), source, head.size() < fileSize, limits);
+  if (!ReadHeaderInfo(reader.Png(), reader.Info(), source, head.size() < fileSize, limits)) return false;
+  // The pixel format asked of libpng, which refuses what it cannot convert.
+  if (!SetUpTransforms(reader.Png(), reader.Info())) throw Failed(source);
+  return true;
 }
 
 TImage32 DecodePng(std::string_view bytes, TPictureSize target, const TPictureLimits& limits) {
@@ -216,8 +237,7 @@ TImage32 DecodePng(std::string_view bytes, TPictureSize target, const TPictureLi
   png_infop info = reader.Info();
   auto failed = [&source] { return Failed(source); };
 
-  ReadHeader(png, info, source, false, limits);
-  // The transforms leave the header's facts as they were in the file.
+  ReadHeaderInfo(png, info, source, false, limits);
   const int orientation = PngOrientation(png, info);
   const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
 
@@ -228,6 +248,11 @@ TImage32 DecodePng(std::string_view bytes, TPictureSize target, const TPictureLi
   if (SwapsSides(orientation)) std::swap(target.Width, target.Height);
   const TPictureSize kept = ReducedSize({width, height}, target);
   const bool reduced = kept.Width != width || kept.Height != height;
+  // An opaque picture reduced row by row is read as it is stored, three bytes
+  // a pixel: libpng's passes adding alpha and turning the bytes round, and
+  // ours premultiplying, would all be for nothing.
+  const bool rgbRows = reduced && !interlaced && IsOpaque(png, info);
+  if (!SetUpTransforms(png, info, rgbRows)) throw failed();
 
   auto readWhole = [&] {
     TImage32 whole(width, height);
@@ -261,8 +286,12 @@ TImage32 DecodePng(std::string_view bytes, TPictureSize target, const TPictureLi
     TRowReducer reducer(width, height, kept.Width, kept.Height);
     std::vector<uint32_t> row(static_cast<size_t>(width));
     bool translucent = false;
-    TPngRows sink{row.data(), width, &reducer, &translucent};
-    if (!ReadReducedRows(png, height, &sink)) throw failed();
+    if (rgbRows) {
+      if (!ReadReducedRgbRows(png, height, reinterpret_cast<png_bytep>(row.data()), &reducer)) throw failed();
+    } else {
+      TPngRows sink{row.data(), width, &reducer, &translucent};
+      if (!ReadReducedRows(png, height, &sink)) throw failed();
+    }
     image = reducer.Take();
     image.SetHasAlpha(translucent);
     if (orientation != 1) image = Oriented(std::move(image), orientation);

@@ -51,6 +51,23 @@ std::vector<TTaps> PlanAxis(int from, int to) {
   return plan;
 }
 
+// The reducer sums two channels in one 64-bit word, 32 bits apart: a
+// channel times a weight takes 24 bits, and a sum of them with weights
+// adding up to kOne stays below 256 × kOne, so neither spills into the other.
+// Spread takes the channels at bits 0 and 16 of a pixel (blue and red; after
+// a shift by 8, green and alpha).
+inline uint64_t Spread(uint32_t pixel) { return (pixel & 0xFF) | uint64_t{pixel & 0xFF0000} << 16; }
+
+// Both lanes start at half a unit: the sums then round to nearest, as Blend's.
+constexpr uint64_t kHalfPair = uint64_t{kOne / 2} << 32 | kOne / 2;
+
+// The pixel from blue and red sums and green and alpha sums, each lane's
+// sum at most 255.5 × kOne.
+inline uint32_t Pack(uint64_t br, uint64_t ga) {
+  return static_cast<uint32_t>((br >> 16 & 0xFF) | (ga >> 16 & 0xFF) << 8 | (br >> 48 & 0xFF) << 16 |
+                               (ga >> 48 & 0xFF) << 24);
+}
+
 uint32_t Blend(const uint32_t* pixels, size_t stride, const TTaps& taps) {
   uint32_t sum[4] = {kOne / 2, kOne / 2, kOne / 2, kOne / 2};  // rounds to nearest
   const uint32_t* p = pixels + static_cast<size_t>(taps.First) * stride;
@@ -108,7 +125,7 @@ struct TRowReducer::TPlan {
   std::vector<int> Firsts, Counts;
   std::vector<uint32_t> Weights;
   std::vector<uint32_t> Reduced;  // the current source row, reduced across
-  std::vector<uint32_t> Sums;     // Ring rows of width × 4 channel sums
+  std::vector<uint64_t> Sums;     // Ring rows of width × 2 channel pairs (see Spread)
   int Ring = 1;
   int FirstOpen = 0;  // target rows [FirstOpen, NextOpen) are being summed
   int NextOpen = 0;
@@ -135,65 +152,77 @@ TRowReducer::TRowReducer(int sourceWidth, int sourceHeight, int width, int heigh
   }
   int running = 0;
   for (int count : open) plan.Ring = std::max(plan.Ring, running += count);
-  plan.Sums.resize(static_cast<size_t>(plan.Ring) * static_cast<size_t>(width) * 4);
+  plan.Sums.resize(static_cast<size_t>(plan.Ring) * static_cast<size_t>(width) * 2);
 }
 
 TRowReducer::~TRowReducer() = default;
 
 void TRowReducer::Put(const uint32_t* row) {
   TPlan& plan = *FPlan;
-  const int y = FSourceRow++;
-  const int width = FTarget.Width();
-  // Across: Blend's sums, each channel spelled out, which keeps this loop
-  // (the reducer's hottest) in registers.
   const uint32_t* weight = plan.Weights.data();
+  const int width = FTarget.Width();
   for (int x = 0; x < width; ++x) {
     const uint32_t* p = row + plan.Firsts[static_cast<size_t>(x)];
-    uint32_t b = kOne / 2, g = kOne / 2, r = kOne / 2, a = kOne / 2;
+    uint64_t br = kHalfPair, ga = kHalfPair;
     for (int k = plan.Counts[static_cast<size_t>(x)]; k > 0; --k) {
       const uint32_t v = *p++, w = *weight++;
-      b += (v & 0xFF) * w;
-      g += (v >> 8 & 0xFF) * w;
-      r += (v >> 16 & 0xFF) * w;
-      a += (v >> 24) * w;
+      br += Spread(v) * w;
+      ga += Spread(v >> 8) * w;
     }
-    // The weights add up to exactly kOne, so no sum passes 255.5 × kOne.
-    plan.Reduced[static_cast<size_t>(x)] = (b >> 16) | (g >> 16) << 8 | (r >> 16) << 16 | (a >> 16) << 24;
+    plan.Reduced[static_cast<size_t>(x)] = Pack(br, ga);
   }
+  PutReduced();
+}
 
+void TRowReducer::PutRgb(const uint8_t* row) {
+  TPlan& plan = *FPlan;
+  const uint32_t* weight = plan.Weights.data();
+  const int width = FTarget.Width();
+  for (int x = 0; x < width; ++x) {
+    const uint8_t* p = row + 3 * static_cast<size_t>(plan.Firsts[static_cast<size_t>(x)]);
+    uint64_t br = kHalfPair;
+    uint32_t g = kOne / 2;
+    for (int k = plan.Counts[static_cast<size_t>(x)]; k > 0; --k, p += 3) {
+      const uint32_t w = *weight++;
+      br += (p[2] | uint64_t{p[0]} << 32) * w;
+      g += p[1] * w;
+    }
+    plan.Reduced[static_cast<size_t>(x)] = Pack(br, g | uint64_t{255} << 48);  // opaque
+  }
+  PutReduced();
+}
+
+void TRowReducer::PutReduced() {
+  TPlan& plan = *FPlan;
+  const int y = FSourceRow++;
+  const int width = FTarget.Width();
   auto sums = [&plan, width](int target) {
-    return plan.Sums.data() + static_cast<size_t>(target % plan.Ring) * static_cast<size_t>(width) * 4;
+    return plan.Sums.data() + static_cast<size_t>(target % plan.Ring) * static_cast<size_t>(width) * 2;
   };
   const int height = FTarget.Height();
   while (plan.NextOpen < height && plan.Down[static_cast<size_t>(plan.NextOpen)].First <= y) {
-    uint32_t* s = sums(plan.NextOpen++);
-    std::fill(s, s + static_cast<size_t>(width) * 4, kOne / 2);  // rounds to nearest, as Blend
+    uint64_t* s = sums(plan.NextOpen++);
+    std::fill(s, s + static_cast<size_t>(width) * 2, kHalfPair);  // rounds to nearest, as Blend
   }
   for (int t = plan.FirstOpen; t < plan.NextOpen; ++t) {
     const TTaps& taps = plan.Down[static_cast<size_t>(t)];
     const size_t k = static_cast<size_t>(y - taps.First);
     if (k >= taps.Weights.size()) continue;
     const uint32_t w = taps.Weights[k];
-    uint32_t* s = sums(t);
+    uint64_t* s = sums(t);
     const uint32_t* v = plan.Reduced.data();
-    for (int x = 0; x < width; ++x, s += 4, ++v) {
-      s[0] += (*v & 0xFF) * w;
-      s[1] += (*v >> 8 & 0xFF) * w;
-      s[2] += (*v >> 16 & 0xFF) * w;
-      s[3] += (*v >> 24) * w;
+    for (int x = 0; x < width; ++x, s += 2, ++v) {
+      s[0] += Spread(*v) * w;
+      s[1] += Spread(*v >> 8) * w;
     }
   }
   // Rows whose last source row this was are done, in order.
   while (plan.FirstOpen < plan.NextOpen) {
     const TTaps& taps = plan.Down[static_cast<size_t>(plan.FirstOpen)];
     if (taps.First + static_cast<int>(taps.Weights.size()) - 1 > y) break;
-    const uint32_t* s = sums(plan.FirstOpen);
+    const uint64_t* s = sums(plan.FirstOpen);
     uint32_t* out = FTarget.Row(plan.FirstOpen);
-    for (int x = 0; x < width; ++x, s += 4) {
-      uint32_t pixel = 0;
-      for (int c = 0; c < 4; ++c) pixel |= std::min<uint32_t>(s[c] >> 16, 255) << (8 * c);
-      out[x] = pixel;
-    }
+    for (int x = 0; x < width; ++x, s += 2) out[x] = Pack(s[0], s[1]);
     ++plan.FirstOpen;
   }
 }

@@ -38,11 +38,16 @@ public:
 
   // The next source row, sourceWidth premultiplied pixels.
   void Put(const uint32_t* row);
+  // The next source row of an opaque picture, sourceWidth pixels of three
+  // bytes each: red, green, blue.
+  void PutRgb(const uint8_t* row);
   // The result, once every source row is in; the transparency flag is the
   // caller's to set.
   TImage32 Take();
 
 private:
+  // Sums the row reduced across into the target rows it feeds.
+  void PutReduced();
   struct TPlan;
   std::unique_ptr<TPlan> FPlan;
   TImage32 FTarget;
