@@ -17,8 +17,6 @@
 
 // Posted to the view by the worker: the decode of generation WParam is done.
 constexpr UINT CM_PICTUREREADY = WM_APP + 0x3F10;
-// Posted by the view to itself: start the load it was asked for.
-constexpr UINT CM_STARTLOAD = WM_APP + 0x3F11;
 
 class TImage : public TWinControl {
 public:
@@ -46,8 +44,9 @@ public:
   using TSizedCheck = std::function<void(TPictureSize target)>;
   // Starts `decode` on the worker for DrawTarget(), superseding any load
   // under way; the picture replaces the shown one when it arrives. The
-  // decode starts from the message loop, so a window being made is shown
-  // first and never shares the processor with it while it goes up. The view
+  // decode starts once the window's messages and paints are done, so a
+  // window being made is up and drawn before it and never shares the
+  // processor with it while it goes up. The view
   // keeps `decode` and calls it again when it is later drawn larger than
   // what it holds (a change of DPI), so it never holds more than it shows.
   // With `check`, that runs first, here: what it raises leaves LoadPicture

@@ -49,13 +49,19 @@ void TImage::LoadPicture(TSizedDecode decode, TLoadFailed failed, TSizedCheck ch
   QueueLoad();
 }
 
+namespace {
+// The one-shot timer that starts a queued load. A timer's message comes
+// only when no other message and no paint is waiting: the window being made
+// has been shown and drawn by then.
+constexpr UINT_PTR kStartLoadTimer = 1;
+}  // namespace
+
 // The older load is superseded now; the new one starts from the message
-// loop (after the window being made has been shown), or once there is a
-// window to post to.
+// loop once it is idle, or once there is a window for the timer.
 void TImage::QueueLoad() {
   FWorker.Cancel();
   FLoadQueued = true;
-  if (HandleAllocated()) ::PostMessageW(Handle(), CM_STARTLOAD, 0, 0);
+  if (HandleAllocated()) ::SetTimer(Handle(), kStartLoadTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
 void TImage::StartLoad() {
@@ -70,7 +76,7 @@ void TImage::CreateHandleDone() {
   TWinControl::CreateHandleDone();
   const HWND wnd = Handle();
   FWorker.SetReady([wnd](uint64_t generation) { ::PostMessageW(wnd, CM_PICTUREREADY, generation, 0); });
-  if (FLoadQueued) ::PostMessageW(wnd, CM_STARTLOAD, 0, 0);
+  if (FLoadQueued) ::SetTimer(wnd, kStartLoadTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
 void TImage::HandleDestroyed() {
@@ -142,7 +148,9 @@ void TImage::WndProc(TMessage& message) {
         if (FDecode && (now.Width > FLoadedFor.Width || now.Height > FLoadedFor.Height)) StartLoad();
       }
       break;
-    case CM_STARTLOAD:
+    case WM_TIMER:
+      if (message.WParam != kStartLoadTimer) break;
+      ::KillTimer(Handle(), kStartLoadTimer);
       if (FLoadQueued) StartLoad();
       message.Result = 0;
       return;
