@@ -6,6 +6,8 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
+#include "toolkit/pictures/Alpha.h"
+
 namespace {
 
 constexpr int kPreviewId = 0x5101;
@@ -22,22 +24,6 @@ RECT PictureArea(HWND pane, HDC dc, RECT r, RECT* text) {
   if (text) *text = RECT{r.left, r.bottom - tm.tmHeight, r.right, r.bottom};
   r.bottom -= tm.tmHeight + 2;
   return r;
-}
-
-// Premultiplied colours over `background`: colour + background × (1 − alpha).
-std::vector<uint32_t> Composed(const TImage32& image, COLORREF background) {
-  std::vector<uint32_t> out(image.Pixels().begin(), image.Pixels().end());
-  const uint32_t bg[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
-  for (uint32_t& pixel : out) {
-    const uint32_t rest = 255 - (pixel >> 24);
-    uint32_t composed = 0xFF000000u;
-    for (int c = 0; c < 3; ++c) {
-      const uint32_t value = ((pixel >> (8 * c)) & 0xFF) + (bg[c] * rest + 127) / 255;
-      composed |= (value > 255 ? 255 : value) << (8 * c);
-    }
-    pixel = composed;
-  }
-  return out;
 }
 
 // The window that dialogs belong to when no owner is given.
@@ -262,7 +248,9 @@ void TOpenPictureDialog::DrawPreview(const DRAWITEMSTRUCT& item) {
   }
   const int x = r.left + (areaW - w) / 2, y = r.top + (areaH - h) / 2;
   // Transparent parts show the pane's own colour.
-  const std::vector<uint32_t> pixels = FImage.HasAlpha() ? Composed(FImage, background) : std::vector<uint32_t>();
+  const std::vector<uint32_t> pixels =
+      FImage.HasAlpha() ? ComposedOver(FImage, GetRValue(background), GetGValue(background), GetBValue(background))
+                        : std::vector<uint32_t>();
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = FImage.Width();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "MessagePump.h"
+#include "TestFiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -72,27 +73,6 @@ struct TSlowFiles : SystemApi {
   void Sleep(uint32_t milliseconds) override { real.Sleep(milliseconds); }
 };
 
-// A 24-bit BMP of one colour.
-std::string SolidBmp(int width, int height, COLORREF color) {
-  const int stride = (width * 3 + 3) & ~3;
-  std::string pixels(static_cast<size_t>(stride * height), '\0');
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      char* p = &pixels[static_cast<size_t>(y * stride + x * 3)];
-      p[0] = static_cast<char>(GetBValue(color));
-      p[1] = static_cast<char>(GetGValue(color));
-      p[2] = static_cast<char>(GetRValue(color));
-    }
-  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(14 + 40 + pixels.size()), 0, 0, 14 + 40};
-  BITMAPINFOHEADER ih{};
-  ih.biSize = 40;
-  ih.biWidth = width;
-  ih.biHeight = height;
-  ih.biPlanes = 1;
-  ih.biBitCount = 24;
-  return std::string(reinterpret_cast<const char*>(&fh), 14) + std::string(reinterpret_cast<const char*>(&ih), 40) +
-         pixels;
-}
 
 // A 4 × 4 RLE8 bitmap whose data ends after its first run: a sound header,
 // damage that only the decode finds.
@@ -113,11 +93,6 @@ std::string CutRleBmp() {
          palette + data;
 }
 
-void WriteFile(const String& name, const std::string& bytes) {
-  TFileHandle file(::CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
 
 class PreviewWin : public testing::Test {
 protected:

@@ -1,7 +1,9 @@
-// Shared by the decoders that can meet transparency.
+// Transparency: shared by the decoders that can meet it and the views that
+// draw it.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "toolkit/pictures/Picture.h"
 
@@ -26,4 +28,21 @@ inline void FinishAlpha(TImage32& image) noexcept {
     }
   }
   image.SetHasAlpha(translucent);
+}
+
+// The picture's premultiplied pixels composed over an opaque background of
+// red, green, blue: colour + background × (1 − alpha), every pixel opaque.
+inline std::vector<uint32_t> ComposedOver(const TImage32& image, uint8_t red, uint8_t green, uint8_t blue) {
+  std::vector<uint32_t> out(image.Pixels().begin(), image.Pixels().end());
+  const uint32_t background[3] = {blue, green, red};
+  for (uint32_t& pixel : out) {
+    const uint32_t rest = 255 - (pixel >> 24);
+    uint32_t composed = 0xFF000000u;
+    for (int c = 0; c < 3; ++c) {
+      const uint32_t value = ((pixel >> (8 * c)) & 0xFF) + (background[c] * rest + 127) / 255;
+      composed |= (value > 255 ? 255 : value) << (8 * c);
+    }
+    pixel = composed;
+  }
+  return out;
 }

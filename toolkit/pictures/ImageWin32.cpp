@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "toolkit/pictures/Alpha.h"
 #include "toolkit/pictures/Resize.h"
 
 TImage::TImage(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 105, 105); }
@@ -206,17 +207,7 @@ HBITMAP TImage::Rendered(HDC dc, int width, int height, COLORREF background) {
   // Premultiplied colours over the background: colour + background × (1 − alpha).
   std::vector<uint32_t> composed;
   if (source.HasAlpha()) {
-    composed.assign(source.Pixels().begin(), source.Pixels().end());
-    const uint32_t bg[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
-    for (uint32_t& pixel : composed) {
-      const uint32_t rest = 255 - (pixel >> 24);
-      uint32_t out = 0xFF000000u;
-      for (int c = 0; c < 3; ++c) {
-        const uint32_t value = ((pixel >> (8 * c)) & 0xFF) + (bg[c] * rest + 127) / 255;
-        out |= (value > 255 ? 255 : value) << (8 * c);
-      }
-      pixel = out;
-    }
+    composed = ComposedOver(source, GetRValue(background), GetGValue(background), GetBValue(background));
     pixels = composed.data();
   }
 
